@@ -1,0 +1,208 @@
+// CIPByteBuffer is the one carrier of wire bytes: a growable byte array that owns its
+// storage. Encoders append fields at the back; parsers read fields at the front and remove
+// them, so a buffer holding a whole PDU is consumed field by field.
+//
+// Field encodings (multi-byte integers are big-endian, as by htons/htonl):
+//   byte   1 byte      appendByte   readByte  removeByte
+//   short  2 bytes     appendShort  readShort removeShort
+//   int    4 bytes     appendInt    readInt   removeInt
+//   C-string field: the characters of a text with no terminating NUL and no length prefix;
+//   read back up to the first NUL byte or to the end of the held bytes.
+//
+// Failure signals. A read that finds too few bytes returns the fill byte 0xCD repeated over
+// the field's width (0xCD, 0xCDCD, 0xCDCDCDCD = -842150451); the matching remove returns the
+// same value and leaves the buffer empty. These values can also be real data.
+//
+// Storage. The buffer owns one block from the global operator new and releases it with the
+// global operator delete. Appends cost amortised O(field width) (spare capacity grows
+// geometrically) and removals from the front cost O(field width) (a read offset, compacted
+// when the dead prefix outgrows the live bytes). The memory held stays proportional to the
+// largest length since the buffer was last emptied. getBuffer() points at the first held byte
+// and is valid only until the next operation that changes the buffer. Every operation other
+// than setBuffer, setLength and the adopting constructor that leaves the length at 0 also
+// releases the block, so getBuffer() is then null.
+//
+// Allocation failure: std::bad_alloc from the global operator new passes through unchanged,
+// and every operation obtains its storage before changing anything, so the buffer (and a
+// destination buffer) is then exactly as it was.
+//
+// Arguments outside an operation's limits never corrupt memory: each such case is guarded,
+// as the operation's comment says. A buffer is used by one thread at a time.
+#ifndef ORVELPDU_BUFFER_CIPBYTEBUFFER_H_
+#define ORVELPDU_BUFFER_CIPBYTEBUFFER_H_
+
+#include "orvelpdu/base/CBaseObj.h"
+#include "orvelpdu/base/CString.h"
+#include "orvelpdu/export.h"
+
+class ORVELPDU_API CIPByteBuffer : public CBaseObj {
+ public:
+  CIPByteBuffer();
+  // Adopts `data` as the held block and `length` as the length, without copying.
+  // REQUIRES: data is null with length 0, or a block from the global operator new (a plain,
+  // not an array, allocation) that holds at least `length` bytes. A negative length, or a
+  // null block with a positive length, is taken as 0.
+  CIPByteBuffer(unsigned char* data, int length);
+  // Deep copy: the new buffer holds its own block (none when `other` holds no bytes).
+  CIPByteBuffer(const CIPByteBuffer& other);
+  // Replaces the content with a copy of `other`'s bytes; self-assignment changes nothing.
+  CIPByteBuffer& operator=(const CIPByteBuffer& other);
+  ~CIPByteBuffer() override;
+
+  // ---- Storage and state ----
+
+  // The first held byte (not a copy), or null when no block is held.
+  unsigned char* getBuffer();
+  const unsigned char* getBuffer() const;
+  // Releases the held block (unless `p` is the block already held) and installs `p`, which may
+  // be null, with length 0; follow with setLength to expose bytes `p` holds.
+  // REQUIRES: p is null or a block from the global operator new; the buffer takes it over.
+  // A pointer into the held block keeps the block and exposes nothing.
+  void setBuffer(unsigned char* p);
+  unsigned int getLength() const;
+  // Sets the length without touching the bytes.
+  // REQUIRES: n does not exceed what the held block holds from getBuffer() on. For a block
+  // the buffer made itself, a larger n is clamped to the block; with no block, n is ignored.
+  void setLength(unsigned int n);
+  // 1 when the length is 0, else 0.
+  int isEmpty() const;
+  // Releases the block: no block held, length 0.
+  void empty();
+  // Sets the length to n: the first min(n, length) bytes are kept, new bytes are zero.
+  // A negative n, or n equal to the length, changes nothing; n == 0 empties the buffer.
+  void resize(int n);
+
+  // ---- Appending at the back ----
+
+  // Appends `count` bytes copied from `src`, which may point into this buffer's own bytes
+  // (the bytes as they were before the call are appended).
+  // REQUIRES: count >= 0 and src readable for count bytes. A negative count, or a null src
+  // with a positive count, appends nothing.
+  void appendBytes0(unsigned char* src, int count);
+  // Appends `count` zero bytes. A negative count drops that many bytes from the end.
+  // REQUIRES: count >= -length; a smaller count is clamped to -length.
+  void appendBytes0(int count);
+  // count <= 0: nothing. Otherwise `count` bytes from `src`, or `count` zero bytes when `src`
+  // is null.
+  void appendBytes(unsigned char* src, int count);
+  // The first `count` bytes of `src` (which may be this buffer). Nothing unless count > 0,
+  // src is not null and src holds at least count bytes.
+  void appendBytes(CIPByteBuffer* src, int count);
+  // All of `src`'s bytes (which may be this buffer); nothing when src is null or holds none.
+  void appendBuffer(CIPByteBuffer* src);
+  void appendByte(unsigned char v);
+  void appendShort(short v);
+  void appendInt(int v);
+  // As appendBytes0 / appendBytes, for characters.
+  void appendString0(char* s, int count);
+  void appendString(char* s, int count);
+  // The strlen(s) characters of `s`, without a NUL. A null `s` appends nothing.
+  void appendCString(char* s);
+  // All characters `s` holds by its length count, NUL bytes included, without a terminating
+  // NUL; afterwards `s` holds only the text before its first NUL (its length is recounted).
+  void appendCString(CString& s);
+
+  // ---- Reading at the front, without removing ----
+
+  // The first byte; 0xCD when no byte is held.
+  unsigned char readByte() const;
+  // The first two bytes as an unsigned big-endian number, 0..65535; 0xCDCD when short.
+  int readShort() const;
+  // The first four bytes as a signed big-endian number; 0xCDCDCDCD when short.
+  int readInt() const;
+  // `dst` ends up holding exactly the first min(count, length) bytes (none when count <= 0);
+  // what it held before is discarded. REQUIRES: &dst != this (then nothing happens).
+  void readBytes(int count, CIPByteBuffer& dst) const;
+
+  // ---- Removing from the front ----
+
+  // Drops the first `count` bytes; count >= length empties the buffer.
+  // REQUIRES: count >= 0; a negative count changes nothing.
+  void removeBytes0(int count);
+  // readBytes(count, dst), then removeBytes0(count). REQUIRES: &dst != this (then nothing).
+  void removeBytes(int count, CIPByteBuffer& dst);
+  void removeBuffer(int count, CIPByteBuffer& dst);
+  // Read the field, then drop its width whether or not it was all there: a short buffer
+  // gives the fill value and ends empty. removeShort returns the 16 bits as signed.
+  unsigned char removeByte();
+  short removeShort();
+  int removeInt();
+  // count < 0: nothing. dst null: drops count bytes. Otherwise copies min(count, length)
+  // bytes to dst (no NUL added) and drops them. REQUIRES: dst writable for that many bytes.
+  void removeString(char* dst, int count);
+  // Sets `s` to the C-string field at the front and removes it together with the NUL that
+  // ends it, when there is one: 61 62 00 63 gives "ab" and leaves 63. Returns 1; on an empty
+  // buffer, `s` becomes empty and the result is 0.
+  int removeCString(CString& s);
+  // The field is the text at the front up to the first NUL, or all held bytes when none is
+  // NUL. Empty buffer: -1, nothing changes. When `limit` is null or the text plus a NUL fits
+  // into *limit bytes: the text and a NUL are stored in `dst`, the text and its ending NUL
+  // (when present) are removed, *limit (when given) receives the text's length, and the
+  // result is the number of bytes removed. Otherwise (or when dst is null): nothing is stored
+  // or removed, *limit receives the size needed (text length + 1), and the result is 0.
+  // REQUIRES: dst writable for the text plus a NUL, or for *limit bytes.
+  int removeCString(char* dst, int* limit);
+
+  // ---- Stream operators: append or remove one field, return its width in bytes ----
+
+  int operator<<(int const& v);
+  int operator<<(unsigned int const& v);
+  // The low 32 bits of v, as appendInt.
+  int operator<<(unsigned long v);
+  int operator<<(short const& v);
+  int operator<<(unsigned short const& v);
+  int operator<<(char const& v);
+  // Appends the text without a NUL; returns strlen + 1. A null text appends nothing, returns 1.
+  int operator<<(char const* text);
+
+  // Store the removed field (the fill value on a short buffer, which then ends empty).
+  int operator>>(int& v);
+  int operator>>(unsigned int& v);
+  // Stores the 32 bits zero-extended.
+  int operator>>(unsigned long& v);
+  int operator>>(short& v);
+  int operator>>(unsigned short& v);
+  int operator>>(char& v);
+  // removeCString(dst, limit 0x7FFFFFFF); returns its result (-1 on an empty buffer).
+  // REQUIRES: dst writable for the text at the front plus a NUL.
+  int operator>>(char* dst);
+
+  // Sets `s` to each held byte formatted as by "%X" (upper-case hex without leading zeros,
+  // so 0x0A gives "A"), with no separator; empty when no bytes are held.
+  void getHexDump(CString& s) const;
+
+ protected:
+  // A new zero-filled block of n bytes (n <= 0 gives null).
+  static unsigned char* Malloc(int n);
+  // A new zero-filled block of `size` bytes holding the first min(length, size) bytes of
+  // `old`; `old` is then released. The new block is obtained before `old` is touched.
+  static unsigned char* Realloc(unsigned char* old, int length, int size);
+  // Releases p with the global operator delete; null is ignored.
+  static void Free(unsigned char* p);
+
+ private:
+  static const unsigned char SZ_BYTE;
+  static const unsigned char SZ_SHORT;
+  static const unsigned char SZ_INT;
+  static const unsigned char SZ_LONG64;
+
+  // Makes room for `count` (> 0) more bytes behind the held ones, moving the held bytes to a
+  // larger block when needed. Returns the block that was left, which the caller releases
+  // once it has copied what it appends (it may come from that block), or null. Throws
+  // before changing anything.
+  unsigned char* makeRoom(int count);
+  // Appends `count` (> 0) bytes from `src`, which may lie inside the held block.
+  void appendRaw(const void* src, int count);
+  // Replaces the content with a copy of `count` bytes at `src`; count <= 0 empties.
+  void assignBytes(const unsigned char* src, int count);
+  // Drops `count` bytes from the front, 0 < count < length.
+  void dropFront(int count);
+
+  unsigned char* buffer;    // first held byte, inside `block`
+  unsigned int length;      // bytes held from `buffer` on; never above 2^31 - 1
+  unsigned char* block;     // start of the held allocation, or null
+  int capacity;             // bytes usable from `block` on, when `sizeKnown`
+  bool sizeKnown;           // false for a block installed by setBuffer until setLength
+};
+
+#endif  // ORVELPDU_BUFFER_CIPBYTEBUFFER_H_

@@ -1,0 +1,461 @@
+#include "orvelpdu/buffer/CIPByteBuffer.h"
+
+#include <arpa/inet.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <string>
+
+const unsigned char CIPByteBuffer::SZ_BYTE = 1;
+const unsigned char CIPByteBuffer::SZ_SHORT = 2;
+const unsigned char CIPByteBuffer::SZ_INT = 4;
+const unsigned char CIPByteBuffer::SZ_LONG64 = 8;
+
+namespace orvelpdu::detail {
+namespace {
+
+constexpr unsigned char kFillByte = 0xCD;
+constexpr int kFillShort = 0xCDCD;
+constexpr int kFillInt = static_cast<int>(0xCDCDCDCDu);
+constexpr int kMaxLength = INT_MAX;
+// The smallest block the buffer grows into: a PDU header and a few fields fit without a
+// second allocation.
+constexpr int kMinCapacity = 64;
+
+// Capacity for `needed` bytes when growing from `current`: at least double, so that n
+// appends cost O(n) copying in total.
+int grownCapacity(int current, int needed) {
+  long long target = std::max<long long>({2LL * current, needed, kMinCapacity});
+  return static_cast<int>(std::min<long long>(target, kMaxLength));
+}
+
+size_t bytes(int n) { return static_cast<size_t>(n); }
+
+}  // namespace
+}  // namespace orvelpdu::detail
+
+using orvelpdu::detail::bytes;
+using orvelpdu::detail::kFillByte;
+using orvelpdu::detail::kFillInt;
+using orvelpdu::detail::kFillShort;
+using orvelpdu::detail::kMaxLength;
+
+// ---- Construction ----
+
+CIPByteBuffer::CIPByteBuffer()
+    : buffer(nullptr), length(0), block(nullptr), capacity(0), sizeKnown(true) {}
+
+CIPByteBuffer::CIPByteBuffer(unsigned char* data, int len)
+    : buffer(data), length(0), block(data), capacity(0), sizeKnown(true) {
+  if (data != nullptr && len > 0) {
+    length = static_cast<unsigned int>(len);
+    capacity = len;
+  }
+}
+
+CIPByteBuffer::CIPByteBuffer(const CIPByteBuffer& other)
+    : CBaseObj(other), buffer(nullptr), length(0), block(nullptr), capacity(0), sizeKnown(true) {
+  assignBytes(other.buffer, static_cast<int>(other.length));
+}
+
+CIPByteBuffer& CIPByteBuffer::operator=(const CIPByteBuffer& other) {
+  if (&other != this) assignBytes(other.buffer, static_cast<int>(other.length));
+  return *this;
+}
+
+CIPByteBuffer::~CIPByteBuffer() { empty(); }
+
+// ---- Storage helpers ----
+
+unsigned char* CIPByteBuffer::Malloc(int n) {
+  if (n <= 0) return nullptr;
+  auto* p = static_cast<unsigned char*>(::operator new(bytes(n)));
+  std::memset(p, 0, bytes(n));
+  return p;
+}
+
+unsigned char* CIPByteBuffer::Realloc(unsigned char* old, int len, int size) {
+  unsigned char* p = Malloc(size);
+  int keep = std::min(len, size);
+  if (old != nullptr && keep > 0) std::memcpy(p, old, bytes(keep));
+  Free(old);
+  return p;
+}
+
+void CIPByteBuffer::Free(unsigned char* p) {
+  if (p != nullptr) ::operator delete(p);
+}
+
+unsigned char* CIPByteBuffer::makeRoom(int count) {
+  const int len = static_cast<int>(length);
+  if (count > kMaxLength - len) throw std::bad_alloc();
+  const int needed = len + count;
+  if (block != nullptr && (buffer - block) + needed <= capacity) return nullptr;
+  const int grown = orvelpdu::detail::grownCapacity(sizeKnown ? capacity : len, needed);
+  auto* p = static_cast<unsigned char*>(::operator new(bytes(grown)));
+  if (len > 0) std::memcpy(p, buffer, bytes(len));
+  unsigned char* retired = block;
+  block = p;
+  buffer = p;
+  capacity = grown;
+  sizeKnown = true;
+  return retired;
+}
+
+void CIPByteBuffer::appendRaw(const void* src, int count) {
+  unsigned char* retired = makeRoom(count);
+  std::memmove(buffer + length, src, bytes(count));
+  length += static_cast<unsigned int>(count);
+  Free(retired);
+}
+
+void CIPByteBuffer::assignBytes(const unsigned char* src, int count) {
+  if (count <= 0 || src == nullptr) {
+    empty();
+    return;
+  }
+  auto* p = static_cast<unsigned char*>(::operator new(bytes(count)));
+  std::memcpy(p, src, bytes(count));
+  Free(block);
+  block = p;
+  buffer = p;
+  capacity = count;
+  sizeKnown = true;
+  length = static_cast<unsigned int>(count);
+}
+
+void CIPByteBuffer::dropFront(int count) {
+  buffer += count;
+  length -= static_cast<unsigned int>(count);
+  // Compacting once the dead prefix outgrows the live bytes keeps both the memory and the
+  // copying proportional to what the buffer holds.
+  if (buffer - block > static_cast<long long>(length)) {
+    std::memmove(block, buffer, length);
+    buffer = block;
+  }
+}
+
+// ---- Storage and state ----
+
+unsigned char* CIPByteBuffer::getBuffer() { return buffer; }
+
+const unsigned char* CIPByteBuffer::getBuffer() const { return buffer; }
+
+void CIPByteBuffer::setBuffer(unsigned char* p) {
+  const bool insideHeld = p != nullptr && block != nullptr && p >= block &&
+                          (p == buffer || p < block + capacity);
+  if (insideHeld) {
+    buffer = p;
+  } else {
+    Free(block);
+    block = p;
+    buffer = p;
+    capacity = 0;
+    sizeKnown = false;
+  }
+  length = 0;
+}
+
+unsigned int CIPByteBuffer::getLength() const { return length; }
+
+void CIPByteBuffer::setLength(unsigned int n) {
+  if (buffer == nullptr) return;
+  const long long offset = buffer - block;
+  long long limit = sizeKnown ? capacity - offset : kMaxLength;
+  unsigned int clamped = static_cast<unsigned int>(std::min<long long>(n, limit));
+  length = clamped;
+  if (!sizeKnown) capacity = static_cast<int>(std::max<long long>(capacity, offset + clamped));
+}
+
+int CIPByteBuffer::isEmpty() const { return length == 0 ? 1 : 0; }
+
+void CIPByteBuffer::empty() {
+  Free(block);
+  block = nullptr;
+  buffer = nullptr;
+  length = 0;
+  capacity = 0;
+  sizeKnown = true;
+}
+
+void CIPByteBuffer::resize(int n) {
+  const int len = static_cast<int>(length);
+  if (n < 0 || n == len) return;
+  appendBytes0(n - len);
+}
+
+// ---- Appending ----
+
+void CIPByteBuffer::appendBytes0(unsigned char* src, int count) {
+  if (count <= 0 || src == nullptr) return;
+  appendRaw(src, count);
+}
+
+void CIPByteBuffer::appendBytes0(int count) {
+  const int len = static_cast<int>(length);
+  if (count < 0) {
+    if (count <= -len) {
+      empty();
+    } else {
+      length = static_cast<unsigned int>(len + count);
+    }
+    return;
+  }
+  if (count == 0) return;
+  Free(makeRoom(count));
+  std::memset(buffer + length, 0, bytes(count));
+  length += static_cast<unsigned int>(count);
+}
+
+void CIPByteBuffer::appendBytes(unsigned char* src, int count) {
+  if (count <= 0) return;
+  if (src == nullptr) {
+    appendBytes0(count);
+  } else {
+    appendBytes0(src, count);
+  }
+}
+
+void CIPByteBuffer::appendBytes(CIPByteBuffer* src, int count) {
+  if (src == nullptr || count <= 0 || static_cast<int>(src->length) < count) return;
+  appendBytes0(src->buffer, count);
+}
+
+void CIPByteBuffer::appendBuffer(CIPByteBuffer* src) {
+  if (src == nullptr || src->buffer == nullptr || src->length == 0) return;
+  appendBytes0(src->buffer, static_cast<int>(src->length));
+}
+
+void CIPByteBuffer::appendByte(unsigned char v) { appendRaw(&v, SZ_BYTE); }
+
+void CIPByteBuffer::appendShort(short v) {
+  const uint16_t wire = htons(static_cast<uint16_t>(v));
+  appendRaw(&wire, SZ_SHORT);
+}
+
+void CIPByteBuffer::appendInt(int v) {
+  const uint32_t wire = htonl(static_cast<uint32_t>(v));
+  appendRaw(&wire, SZ_INT);
+}
+
+void CIPByteBuffer::appendString0(char* s, int count) {
+  appendBytes0(reinterpret_cast<unsigned char*>(s), count);
+}
+
+void CIPByteBuffer::appendString(char* s, int count) {
+  appendBytes(reinterpret_cast<unsigned char*>(s), count);
+}
+
+void CIPByteBuffer::appendCString(char* s) {
+  if (s == nullptr) return;
+  appendString0(s, static_cast<int>(std::strlen(s)));
+}
+
+void CIPByteBuffer::appendCString(CString& s) {
+  const int count = s.GetLength();
+  appendString0(s.GetBuffer(count), count);
+  s.ReleaseBuffer();
+}
+
+// ---- Reading ----
+
+unsigned char CIPByteBuffer::readByte() const {
+  return static_cast<int>(length) < SZ_BYTE ? kFillByte : buffer[0];
+}
+
+int CIPByteBuffer::readShort() const {
+  if (static_cast<int>(length) < SZ_SHORT) return kFillShort;
+  uint16_t wire = 0;
+  std::memcpy(&wire, buffer, SZ_SHORT);
+  return ntohs(wire);
+}
+
+int CIPByteBuffer::readInt() const {
+  if (static_cast<int>(length) < SZ_INT) return kFillInt;
+  uint32_t wire = 0;
+  std::memcpy(&wire, buffer, SZ_INT);
+  return static_cast<int>(ntohl(wire));
+}
+
+void CIPByteBuffer::readBytes(int count, CIPByteBuffer& dst) const {
+  if (&dst == this) return;
+  dst.assignBytes(buffer, std::min(count, static_cast<int>(length)));
+}
+
+// ---- Removing ----
+
+void CIPByteBuffer::removeBytes0(int count) {
+  if (count < 0) return;
+  if (count >= static_cast<int>(length)) {
+    empty();
+  } else if (count > 0) {
+    dropFront(count);
+  }
+}
+
+void CIPByteBuffer::removeBytes(int count, CIPByteBuffer& dst) {
+  if (&dst == this) return;
+  readBytes(count, dst);
+  removeBytes0(count);
+}
+
+void CIPByteBuffer::removeBuffer(int count, CIPByteBuffer& dst) { removeBytes(count, dst); }
+
+unsigned char CIPByteBuffer::removeByte() {
+  const unsigned char v = readByte();
+  removeBytes0(SZ_BYTE);
+  return v;
+}
+
+short CIPByteBuffer::removeShort() {
+  const int v = readShort();
+  removeBytes0(SZ_SHORT);
+  return static_cast<short>(static_cast<uint16_t>(v));
+}
+
+int CIPByteBuffer::removeInt() {
+  const int v = readInt();
+  removeBytes0(SZ_INT);
+  return v;
+}
+
+void CIPByteBuffer::removeString(char* dst, int count) {
+  if (count < 0) return;
+  if (dst != nullptr) {
+    const int n = std::min(count, static_cast<int>(length));
+    if (n > 0) std::memcpy(dst, buffer, bytes(n));
+  }
+  removeBytes0(count);
+}
+
+namespace orvelpdu::detail {
+namespace {
+
+// Length of the C-string field at the front of `p` (n bytes): up to the first NUL or n.
+int fieldLength(const unsigned char* p, int n) {
+  const void* nul = std::memchr(p, 0, bytes(n));
+  return nul == nullptr ? n : static_cast<int>(static_cast<const unsigned char*>(nul) - p);
+}
+
+}  // namespace
+}  // namespace orvelpdu::detail
+
+int CIPByteBuffer::removeCString(CString& s) {
+  s.Empty();
+  if (length == 0) return 0;
+  const int len = static_cast<int>(length);
+  const int text = orvelpdu::detail::fieldLength(buffer, len);
+  char* out = s.GetBuffer(text);
+  std::memcpy(out, buffer, bytes(text));
+  s.ReleaseBuffer(text);
+  removeBytes0(text < len ? text + 1 : text);
+  return 1;
+}
+
+int CIPByteBuffer::removeCString(char* dst, int* limit) {
+  if (length == 0) return -1;
+  const int len = static_cast<int>(length);
+  const int text = orvelpdu::detail::fieldLength(buffer, len);
+  const bool fits = limit == nullptr || text < *limit;
+  if (dst == nullptr || !fits) {
+    if (limit != nullptr) *limit = text < kMaxLength ? text + 1 : kMaxLength;
+    return 0;
+  }
+  std::memcpy(dst, buffer, bytes(text));
+  dst[text] = '\0';
+  if (limit != nullptr) *limit = text;
+  const int removed = text < len ? text + 1 : text;
+  removeBytes0(removed);
+  return removed;
+}
+
+// ---- Stream operators ----
+
+int CIPByteBuffer::operator<<(int const& v) {
+  appendInt(v);
+  return SZ_INT;
+}
+
+int CIPByteBuffer::operator<<(unsigned int const& v) {
+  appendInt(static_cast<int>(v));
+  return SZ_INT;
+}
+
+int CIPByteBuffer::operator<<(unsigned long v) {
+  appendInt(static_cast<int>(static_cast<uint32_t>(v)));
+  return SZ_INT;
+}
+
+int CIPByteBuffer::operator<<(short const& v) {
+  appendShort(v);
+  return SZ_SHORT;
+}
+
+int CIPByteBuffer::operator<<(unsigned short const& v) {
+  appendShort(static_cast<short>(v));
+  return SZ_SHORT;
+}
+
+int CIPByteBuffer::operator<<(char const& v) {
+  appendByte(static_cast<unsigned char>(v));
+  return SZ_BYTE;
+}
+
+int CIPByteBuffer::operator<<(char const* text) {
+  if (text == nullptr) return 1;
+  const size_t n = std::strlen(text);
+  appendBytes0(reinterpret_cast<unsigned char*>(const_cast<char*>(text)), static_cast<int>(n));
+  return static_cast<int>(n) + 1;
+}
+
+int CIPByteBuffer::operator>>(int& v) {
+  v = removeInt();
+  return SZ_INT;
+}
+
+int CIPByteBuffer::operator>>(unsigned int& v) {
+  v = static_cast<unsigned int>(removeInt());
+  return SZ_INT;
+}
+
+int CIPByteBuffer::operator>>(unsigned long& v) {
+  v = static_cast<uint32_t>(removeInt());
+  return SZ_INT;
+}
+
+int CIPByteBuffer::operator>>(short& v) {
+  v = removeShort();
+  return SZ_SHORT;
+}
+
+int CIPByteBuffer::operator>>(unsigned short& v) {
+  v = static_cast<unsigned short>(removeShort());
+  return SZ_SHORT;
+}
+
+int CIPByteBuffer::operator>>(char& v) {
+  v = static_cast<char>(removeByte());
+  return SZ_BYTE;
+}
+
+int CIPByteBuffer::operator>>(char* dst) {
+  int limit = 0x7FFFFFFF;
+  return removeCString(dst, &limit);
+}
+
+// ---- Hex dump ----
+
+void CIPByteBuffer::getHexDump(CString& s) const {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  text.reserve(2 * static_cast<size_t>(length));
+  for (unsigned int i = 0; i < length; ++i) {
+    const unsigned char b = buffer[i];
+    if (b >= 0x10) text.push_back(kDigits[b >> 4]);
+    text.push_back(kDigits[b & 0x0F]);
+  }
+  s = text.c_str();
+}

@@ -1,0 +1,43 @@
+#include "orvelpdu/data/CIPByteData.h"
+
+#include <cstdint>
+#include <cstring>
+
+CIPByteData::CIPByteData() = default;
+
+CIPByteData::CIPByteData(const CIPByteData&) = default;
+
+CIPByteData& CIPByteData::operator=(const CIPByteData&) = default;
+
+CIPByteData::~CIPByteData() = default;
+
+int CIPByteData::checkRange(int minimum, int value, int maximum) {
+  return minimum <= value && value <= maximum ? 1 : 0;
+}
+
+int CIPByteData::checkString(int minimum, int length, int maximum) {
+  return checkRange(minimum, length, maximum);
+}
+
+int CIPByteData::checkCString(char* text, int minimum, int maximum) {
+  if (text == nullptr) return 0;
+  // Counted in 64 bits: a text of 2^31 - 1 characters must not wrap to a negative count.
+  const long long counted = static_cast<long long>(std::strlen(text)) + 1;
+  return minimum <= counted && counted <= maximum ? 1 : 0;
+}
+
+int CIPByteData::checkCString(char* text, int maximum) { return checkCString(text, 1, maximum); }
+
+short CIPByteData::decodeUnsigned(unsigned char value) { return static_cast<short>(value); }
+
+int CIPByteData::decodeUnsigned(short value) {
+  return static_cast<int>(static_cast<uint16_t>(value));
+}
+
+unsigned char CIPByteData::encodeUnsigned(short value) {
+  return static_cast<unsigned char>(static_cast<uint16_t>(value) & 0xFFu);
+}
+
+short CIPByteData::encodeUnsigned(int value) {
+  return static_cast<short>(static_cast<uint16_t>(static_cast<uint32_t>(value) & 0xFFFFu));
+}

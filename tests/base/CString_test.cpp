@@ -1,0 +1,37 @@
+#include "orvelpdu/base/CString.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+TEST(CString, LengthCountsEmbeddedNulsUntilReleaseRecounts) {
+  CString s;
+  char* p = s.GetBuffer(5);
+  std::memcpy(p, "ab\0cd", 5);
+  s.ReleaseBuffer(5);
+  EXPECT_EQ(5, s.GetLength());
+  s.GetBuffer(s.GetLength());
+  s.ReleaseBuffer();
+  EXPECT_EQ(2, s.GetLength());
+  EXPECT_TRUE(s == "ab");
+}
+
+TEST(CString, AssignAppendCompareAndEmpty) {
+  CString s("abc");
+  CString copy(s);
+  s += "de";
+  EXPECT_TRUE(s == "abcde");
+  EXPECT_TRUE(copy == "abc");
+  EXPECT_FALSE(s == copy);
+  copy = s;
+  EXPECT_TRUE(copy == s);
+  s = static_cast<const char*>(nullptr);
+  EXPECT_TRUE(s.IsEmpty());
+  copy.Empty();
+  EXPECT_EQ(0, copy.GetLength());
+  EXPECT_STREQ("", static_cast<const char*>(copy));
+}
+
+}  // namespace

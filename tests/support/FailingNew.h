@@ -1,0 +1,43 @@
+// A test-only global operator new (tests/support/interpose/FailingNew.cpp, linked into every
+// test binary) that can be armed to throw std::bad_alloc at the k-th allocation after arming.
+// Unarmed, it allocates as usual. It counts allocations, so tests can also assert how many an
+// operation makes.
+#ifndef ORVELPDU_TESTS_SUPPORT_FAILINGNEW_H_
+#define ORVELPDU_TESTS_SUPPORT_FAILINGNEW_H_
+
+namespace orvelpdu::test {
+
+// Arms the failure: the k-th allocation from now (k >= 1) throws, and so does none after it.
+void armAllocationFailure(long k);
+void disarmAllocationFailure();
+// True once an armed failure has been thrown since the last arming.
+bool allocationFailureFired();
+// Allocations made through the global operator new since the process started.
+long allocationCount();
+
+// Arms at construction, disarms at destruction.
+class ScopedAllocationFailure {
+ public:
+  explicit ScopedAllocationFailure(long k) { armAllocationFailure(k); }
+  ~ScopedAllocationFailure() { disarmAllocationFailure(); }
+  ScopedAllocationFailure(const ScopedAllocationFailure&) = delete;
+  ScopedAllocationFailure& operator=(const ScopedAllocationFailure&) = delete;
+  bool fired() const { return allocationFailureFired(); }
+};
+
+// Runs attempt(k) for k = 1, 2, ... until an attempt reports that the armed failure did not
+// fire (the operation completed). Each attempt builds its own fresh state, arms with
+// ScopedAllocationFailure(k), runs the operation and checks the state it promises.
+// Returns the number of attempts in which the failure fired. Gives up after `maxAttempts`.
+template <class Attempt>
+long forEachAllocationFailure(Attempt attempt, long maxAttempts = 10000) {
+  long k = 1;
+  for (; k <= maxAttempts; ++k) {
+    if (!attempt(k)) break;
+  }
+  return k - 1;
+}
+
+}  // namespace orvelpdu::test
+
+#endif  // ORVELPDU_TESTS_SUPPORT_FAILINGNEW_H_
