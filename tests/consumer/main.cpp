@@ -1,7 +1,7 @@
 // Encodes a few fields with the installed library and parses them back; exits 0 on success.
-#include <cstdio>
-
 #include <orvelpdu/orvelpdu.h>
+
+#include <cstdio>
 
 int main() {
   CIPByteBuffer buffer;
