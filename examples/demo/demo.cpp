@@ -1,27 +1,259 @@
-// A first look at OrvelPDU: fill a buffer with fields, show its bytes, read them back.
+// The OrvelPDU demo: both roads of a PDU through the library, with the example
+// text-messaging protocol.
+//
+//   demo                 build a SubmitText, encode it, dump it, parse it back, answer it
+//   demo decode HEX...   decode your own bytes (or hex read from standard input) as a
+//                        SubmitText or a SubmitTextResp, chosen by command id
+//
+// Exit status: 0 on success, 2 on bad input (not hex, odd digits, malformed PDU).
+#include <cstdint>
 #include <cstdio>
+#include <iostream>
+#include <iterator>
+#include <string>
 
-#include <orvelpdu/orvelpdu.h>
+#include "textmsg/SubmitText.h"
+#include "textmsg/SubmitTextResp.h"
 
-int main() {
-  CIPByteBuffer buffer;
-  buffer.appendInt(16);
-  buffer.appendShort(0x0204);
-  buffer.appendByte(7);
-  char text[] = "hello";
-  buffer.appendCString(text);
+namespace {
 
+using textmsg::SubmitText;
+using textmsg::SubmitTextResp;
+
+// Walks encoded bytes field by field with the buffer's own remove operations and prints
+// offset, width, field name and value, so the wire layout can be read off the screen.
+class Annotator {
+ public:
+  explicit Annotator(const CIPByteBuffer& bytes) : in_(bytes), total_(bytes.getLength()) {}
+
+  bool empty() const { return in_.isEmpty() != 0; }
+  unsigned remaining() const { return in_.getLength(); }
+
+  int integer(const char* field) {
+    const unsigned at = offset();
+    const int v = in_.removeInt();
+    std::printf("  %4u  %2u  %-22s %d (0x%08X)\n", at, 4u, field, v, static_cast<unsigned>(v));
+    return v;
+  }
+  int shortValue(const char* field) {
+    const unsigned at = offset();
+    const int v = static_cast<uint16_t>(in_.removeShort());
+    std::printf("  %4u  %2u  %-22s %d (0x%04X)\n", at, 2u, field, v, static_cast<unsigned>(v));
+    return v;
+  }
+  int byte(const char* field) {
+    const unsigned at = offset();
+    const int v = in_.removeByte();
+    std::printf("  %4u  %2u  %-22s %d\n", at, 1u, field, v);
+    return v;
+  }
+  void cstring(const char* field) {
+    const unsigned at = offset();
+    CString s;
+    in_.removeCString(s);
+    std::printf("  %4u  %2u  %-22s \"%s\" + NUL\n", at, offset() - at, field,
+                static_cast<const char*>(s));
+  }
+  void bytes(const char* field, int count) {
+    const unsigned at = offset();
+    CIPByteBuffer value;
+    in_.removeBytes(count, value);
+    std::string shown = textmsg::toHex(value);
+    if (shown.size() > 32) shown = shown.substr(0, 32) + "...";
+    std::printf("  %4u  %2d  %-22s %s\n", at, count, field, shown.c_str());
+  }
+
+ private:
+  unsigned offset() const { return total_ - in_.getLength(); }
+
+  CIPByteBuffer in_;
+  unsigned total_;
+};
+
+const char* tagField(int tag) {
+  switch (tag) {
+    case textmsg::kReference:
+      return "reference";
+    case textmsg::kSegmentCount:
+      return "segment count";
+    case textmsg::kExpiry:
+      return "expiry";
+    case textmsg::kCallback:
+      return "callback address";
+    case textmsg::kUserDataHeader:
+      return "user data header";
+    case textmsg::kReportWanted:
+      return "report wanted";
+    case textmsg::kMessageClass:
+      return "message class";
+    default:
+      return "unknown parameter";
+  }
+}
+
+void annotateSubmitText(const CIPByteBuffer& wire) {
+  Annotator a(wire);
+  std::printf("  offset width field                  value\n");
+  a.integer("command length");
+  a.integer("command id");
+  a.integer("command status");
+  a.integer("sequence number");
+  a.cstring("sender");
+  const int count = a.byte("recipient count");
+  for (int i = 0; i < count; ++i) {
+    a.byte("  address type");
+    a.cstring("  address");
+  }
+  a.byte("priority");
+  a.integer("validity (s)");
+  a.bytes("text", a.shortValue("text length"));
+  while (!a.empty()) {
+    const int tag = a.shortValue("tag");
+    std::printf("              (%s)\n", tagField(tag));
+    const int length = a.shortValue("  length");
+    if (length > 0) a.bytes("  value", length);
+  }
+}
+
+void printSubmitText(SubmitText& pdu) {
+  std::printf("  sequence number  %d\n", pdu.getSequenceNumber());
+  std::printf("  sender           %s\n", static_cast<const char*>(pdu.sender));
+  for (int i = 0; i < pdu.recipients.getCount(); ++i) {
+    const auto& r = pdu.recipients.at(i);
+    std::printf("  recipient %d      type %u, %s\n", i + 1, r.type(),
+                static_cast<const char*>(r.address()));
+  }
+  std::printf("  priority         %u\n", pdu.priority);
+  std::printf("  validity         %d s\n", pdu.validitySeconds);
+  std::printf("  text             \"%.*s\"\n", pdu.text.GetLength(),
+              static_cast<const char*>(pdu.text));
+  if (pdu.reference.hasValue()) std::printf("  reference        %d\n", pdu.reference.getValue());
+  if (pdu.segmentCount.hasValue()) {
+    std::printf("  segment count    %d\n", pdu.segmentCount.getValue());
+  }
+  if (pdu.expiry.hasValue()) std::printf("  expiry           %d\n", pdu.expiry.getValue());
+  if (pdu.callback.hasValue()) {
+    CString callback;
+    pdu.callback.getValue(callback);
+    std::printf("  callback         %s\n", static_cast<const char*>(callback));
+  }
+  if (pdu.userDataHeader.hasValue()) {
+    CIPByteBuffer udh;
+    pdu.userDataHeader.getValue(udh);
+    std::printf("  user data header %s\n", textmsg::toHex(udh).c_str());
+  }
+  if (pdu.reportWanted.hasValue()) std::printf("  report wanted    yes\n");
+  if (pdu.messageClass.hasValue()) {
+    std::printf("  message class    %u\n", pdu.messageClass.getValue());
+  }
+}
+
+int runDemo() {
+  std::printf("== Outgoing: build a SubmitText, number it, encode it\n");
+  SubmitText request;
+  request.sender = "orvel-demo";
+  request.recipients.add(textmsg::Recipient(1, "+4420790000"));
+  request.recipients.add(textmsg::Recipient(2, "ops@example.net"));
+  request.priority = 2;
+  request.validitySeconds = 3600;
+  request.text = "Hello from OrvelPDU";
+  request.reference.setValue(7);
+  request.segmentCount.setValue(1);
+  request.callback.setValue(CString("+4420790001"));
+  request.reportWanted.setValue(0);
+  request.assignSequenceNumber();
+
+  CIPByteBuffer wire;
+  if (request.getData(wire) == 0) {
+    std::printf("encoding failed: %s\n", request.error().c_str());
+    return 1;
+  }
   CString dump;
-  buffer.getHexDump(dump);
-  std::printf("encoded %u bytes: %s\n", buffer.getLength(), static_cast<const char*>(dump));
+  wire.getHexDump(dump);
+  std::printf("%u bytes, command length %d, sequence number %d\n", wire.getLength(),
+              request.getCommandLength(), request.getSequenceNumber());
+  std::printf("getHexDump (compact, no leading zeros):\n  %s\n", static_cast<const char*>(dump));
+  std::printf("wire hex (feed it to `demo decode`):\n  %s\n", textmsg::toHex(wire).c_str());
+  std::printf("annotated:\n");
+  annotateSubmitText(wire);
 
-  const int length = buffer.removeInt();
-  const short tag = buffer.removeShort();
-  const unsigned char flag = buffer.removeByte();
-  CString word;
-  buffer.removeCString(word);
-  std::printf("decoded: int %d, short 0x%04X, byte %u, text \"%s\"\n", length,
-              static_cast<unsigned>(static_cast<unsigned short>(tag)), flag,
-              static_cast<const char*>(word));
-  return buffer.isEmpty() ? 0 : 1;
+  std::printf("\n== Incoming: parse the bytes into a fresh SubmitText\n");
+  SubmitText received;
+  CIPByteBuffer in(wire);
+  if (received.setData(in) == 0) {
+    std::printf("parsing failed: %s\n", received.error().c_str());
+    return 1;
+  }
+  printSubmitText(received);
+
+  std::printf("\n== Answer: a SubmitTextResp carries the request's sequence number\n");
+  SubmitTextResp response(received);
+  response.messageId = "MSG-0001";
+  CIPByteBuffer answer;
+  response.getData(answer);
+  std::printf("  response %s\n", textmsg::toHex(answer).c_str());
+  std::printf("  response.equals(request) = %d\n", response.equals(&request));
+  return 0;
+}
+
+int decode(const std::string& hex) {
+  CIPByteBuffer bytes;
+  std::string error;
+  if (!textmsg::fromHex(hex, bytes, error)) {
+    std::fprintf(stderr, "demo decode: %s\n", error.c_str());
+    return 2;
+  }
+  if (bytes.getLength() < 8) {
+    std::fprintf(stderr, "demo decode: %u bytes cannot hold a PDU header\n", bytes.getLength());
+    return 2;
+  }
+  CIPByteBuffer probe;
+  bytes.readBytes(8, probe);
+  probe.removeInt();
+  const int id = probe.removeInt();
+  SubmitText submit;
+  SubmitTextResp response;
+  textmsg::Message* pdu = nullptr;
+  if (id == SubmitText::kCommandId) {
+    pdu = &submit;
+  } else if (id == SubmitTextResp::kCommandId) {
+    pdu = &response;
+  } else {
+    std::fprintf(stderr, "demo decode: unknown command id 0x%08X\n", static_cast<unsigned>(id));
+    return 2;
+  }
+  if (pdu->setData(bytes) == 0) {
+    std::fprintf(stderr, "demo decode: malformed PDU: %s\n", pdu->error().c_str());
+    return 2;
+  }
+  if (!bytes.isEmpty()) {
+    std::fprintf(stderr, "demo decode: %u bytes after the PDU\n", bytes.getLength());
+    return 2;
+  }
+  if (pdu == &submit) {
+    std::printf("SubmitText\n");
+    printSubmitText(submit);
+  } else {
+    std::printf("SubmitTextResp\n  sequence number  %d\n  message id       %s\n",
+                response.getSequenceNumber(), static_cast<const char*>(response.messageId));
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 2 && std::string(argv[1]) == "decode") {
+    std::string hex;
+    if (argc == 2) {
+      hex.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    }
+    for (int i = 2; i < argc; ++i) hex += argv[i];
+    return decode(hex);
+  }
+  if (argc >= 2) {
+    std::fprintf(stderr, "usage: demo [decode [HEX...]]\n");
+    return 2;
+  }
+  return runDemo();
 }

@@ -1,0 +1,54 @@
+// Message is what every PDU of the text-messaging protocol shares on top of CPDU: the framing
+// idiom (the library computes no command length, so the body is encoded first and the header
+// then carries 16 + the body's length) and the checks a careful receiver makes before it
+// trusts a header. Parsing failures are reported, never papered over with fill values: a PDU
+// whose setData returns 0 names the problem in error().
+#ifndef TEXTMSG_MESSAGE_H_
+#define TEXTMSG_MESSAGE_H_
+
+#include <string>
+
+#include <orvelpdu/orvelpdu.h>
+
+namespace textmsg {
+
+class Message : public CPDU {
+ public:
+  static constexpr int kHeaderLength = 16;
+
+  // Why the last setData or getData returned 0; empty after success.
+  const std::string& error() const { return error_; }
+
+  // Encodes the PDU: body and optional parameters first, then the header with the command
+  // length set to match, then the body. Returns 0 (nothing appended) when a field cannot be
+  // encoded.
+  int getData(CIPByteBuffer& out) override;
+  // Parses one PDU from the front of `in`: at least 16 bytes, a command length from 16 up to
+  // the bytes held, the expected command id; then exactly command length - 16 bytes of body,
+  // all of which the body must consume. Returns 0 and sets error() on malformed input; the
+  // PDU's bytes are then consumed when the header was sound, otherwise nothing is.
+  int setData(CIPByteBuffer& in) override;
+
+ protected:
+  explicit Message(int commandId);
+
+  // Record why parsing or encoding failed; return 0 for `return fail(...)`.
+  int fail(std::string why);
+
+  // Removes a NUL-ended C-string field; 0 (and error()) when the NUL is missing.
+  int takeCString(CIPByteBuffer& in, CString& out, const char* field);
+
+ private:
+  int commandId_;
+  std::string error_;
+};
+
+// Hex helpers for showing and entering wire bytes: two upper-case digits per byte.
+std::string toHex(const CIPByteBuffer& buffer);
+// Parses hex text (whitespace between pairs allowed) into `out`. Returns false and names the
+// problem in `error` for a non-hex character or an odd number of digits.
+bool fromHex(const std::string& text, CIPByteBuffer& out, std::string& error);
+
+}  // namespace textmsg
+
+#endif  // TEXTMSG_MESSAGE_H_

@@ -1,0 +1,124 @@
+#include "SubmitText.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace textmsg {
+namespace {
+
+constexpr int kMaxText = 65535;
+constexpr int kTlvHeader = 4;
+
+std::string tagName(short tag) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(static_cast<uint16_t>(tag)));
+  return text;
+}
+
+}  // namespace
+
+SubmitText::SubmitText() : Message(kCommandId) {}
+
+int SubmitText::getBody(CIPByteBuffer& out) {
+  const int textLength = text.GetLength();
+  if (textLength > kMaxText) return fail("message text longer than 65535 bytes");
+  out.appendCString(const_cast<char*>(static_cast<const char*>(sender)));
+  out.appendByte(0);
+  if (recipients.getData(out) == 0) return fail("too many recipients");
+  out.appendByte(priority);
+  out.appendInt(validitySeconds);
+  out.appendShort(encodeUnsigned(textLength));
+  out.appendString0(const_cast<char*>(static_cast<const char*>(text)), textLength);
+  return 1;
+}
+
+int SubmitText::setBody(CIPByteBuffer& in) {
+  if (takeCString(in, sender, "sender") == 0) return 0;
+  if (in.isEmpty()) return fail("body ends before the recipient count");
+  const int count = in.readByte();
+  if (count > RecipientList::kMaxRecipients) {
+    return fail(std::to_string(count) + " recipients, at most 10 are allowed");
+  }
+  recipients.setData(in);
+  bool whole = recipients.getCount() == count;
+  for (int i = 0; whole && i < count; ++i) whole = recipients.at(i).complete();
+  if (!whole) return fail("recipient list is cut short");
+  if (in.getLength() < 1) return fail("body ends before the priority");
+  priority = in.removeByte();
+  if (in.getLength() < 4) return fail("body ends before the validity");
+  validitySeconds = in.removeInt();
+  if (in.getLength() < 2) return fail("body ends before the text length");
+  const int textLength = decodeUnsigned(in.removeShort());
+  if (static_cast<int>(in.getLength()) < textLength) return fail("message text is cut short");
+  in.removeString(text.GetBuffer(textLength), textLength);
+  text.ReleaseBuffer(textLength);
+  return 1;
+}
+
+int SubmitText::getOptionalBody(CIPByteBuffer& out) {
+  CTLV* const all[] = {&reference,      &segmentCount, &expiry,      &callback,
+                       &userDataHeader, &reportWanted, &messageClass};
+  for (CTLV* tlv : all) {
+    // getData also returns 0 for a parameter without a value, which is simply not sent.
+    if (tlv->hasValue() && tlv->getData(out) == 0) {
+      return fail("parameter " + tagName(tlv->getTag()) + " has a value too long to frame");
+    }
+  }
+  return 1;
+}
+
+int SubmitText::setOptionalBody(CIPByteBuffer& in) {
+  // A parsed PDU carries exactly the parameters received, whatever the object held before.
+  reference = CTLVShort(kReference);
+  segmentCount = CTLVUByte(kSegmentCount);
+  expiry = CTLVInt(kExpiry);
+  callback = CTLVString(kCallback);
+  userDataHeader = CTLVOctets(kUserDataHeader);
+  reportWanted = CTLVEmpty(kReportWanted);
+  messageClass = CTLVByte(kMessageClass);
+  while (!in.isEmpty()) {
+    if (in.getLength() < kTlvHeader) return fail("optional parameter header is cut short");
+    CIPByteBuffer frame;
+    in.readBytes(kTlvHeader, frame);
+    const short tag = frame.removeShort();
+    const int length = decodeUnsigned(frame.removeShort());
+    if (static_cast<int>(in.getLength()) < kTlvHeader + length) {
+      return fail("parameter " + tagName(tag) + " is cut short");
+    }
+    CTLV* tlv = findOptional(tag);
+    if (tlv == nullptr) {
+      in.removeBytes0(kTlvHeader + length);
+      continue;
+    }
+    if (tlv->hasValue()) return fail("parameter " + tagName(tag) + " appears twice");
+    tlv->setData(in);
+    if (tlv->hasValue() == 0) {
+      return fail("parameter " + tagName(tag) + " has a value of the wrong length");
+    }
+  }
+  return 1;
+}
+
+CTLV* SubmitText::findOptional(short tag) {
+  switch (tag) {
+    case kReference:
+      return &reference;
+    case kSegmentCount:
+      return &segmentCount;
+    case kExpiry:
+      return &expiry;
+    case kCallback:
+      return &callback;
+    case kUserDataHeader:
+      return &userDataHeader;
+    case kReportWanted:
+      return &reportWanted;
+    case kMessageClass:
+      return &messageClass;
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace textmsg
