@@ -7,5 +7,13 @@
 #include "orvelpdu/base/MemoryRegistry.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 #include "orvelpdu/data/CIPByteData.h"
+#include "orvelpdu/tlv/CTLV.h"
+#include "orvelpdu/tlv/CTLVByte.h"
+#include "orvelpdu/tlv/CTLVEmpty.h"
+#include "orvelpdu/tlv/CTLVInt.h"
+#include "orvelpdu/tlv/CTLVOctets.h"
+#include "orvelpdu/tlv/CTLVShort.h"
+#include "orvelpdu/tlv/CTLVString.h"
+#include "orvelpdu/tlv/CTLVUByte.h"
 
 #endif  // ORVELPDU_ORVELPDU_H_

@@ -1,0 +1,35 @@
+// CTLVByte is a TLV whose value is one byte (limits 1, 1): the byte as it is on the wire.
+//
+// setValueData takes a value of exactly one byte and refuses any other length with result 0,
+// leaving the buffer, the value and the value-set flag untouched; inside CTLV::setData a refusal
+// shows only in hasValue(). getValueData writes nothing and returns 0 when no value is set.
+// getValue returns the stored value whether or not one was set (0 for a fresh object). Owns no heap
+// storage; std::bad_alloc from the buffer passes through with the value-set flag as it was.
+#ifndef ORVELPDU_TLV_CTLVBYTE_H_
+#define ORVELPDU_TLV_CTLVBYTE_H_
+
+#include "orvelpdu/export.h"
+#include "orvelpdu/tlv/CTLV.h"
+
+class ORVELPDU_API CTLVByte : public CTLV {
+ public:
+  // Tag 0 unless given; only the constructor that takes a value marks it set.
+  CTLVByte();
+  explicit CTLVByte(short tag);
+  CTLVByte(short tag, unsigned char value);
+  CTLVByte(const CTLVByte& other);
+  CTLVByte& operator=(const CTLVByte& other);
+  ~CTLVByte() override;
+
+  int setValueData(CIPByteBuffer& buffer) override;
+  int getValueData(CIPByteBuffer& buffer) override;
+
+  // Stores the value and marks it set.
+  void setValue(unsigned char newValue);
+  unsigned char getValue() const;
+
+ private:
+  unsigned char value;
+};
+
+#endif  // ORVELPDU_TLV_CTLVBYTE_H_

@@ -1,0 +1,35 @@
+// CTLVEmpty is a presence flag: a TLV whose value never goes on the wire (limits 0, 0). With a
+// value it encodes as the four frame bytes with length 0; without one it is not written.
+//
+// setValueData accepts any value bytes, ignores and leaves them, and marks the value set
+// with the value 1; it always returns 1. getValueData writes nothing and always returns 0.
+// The int value is the caller's own: setValue stores it and the constructor that takes it
+// marks it set, but it is not encoded. Owns no heap storage.
+#ifndef ORVELPDU_TLV_CTLVEMPTY_H_
+#define ORVELPDU_TLV_CTLVEMPTY_H_
+
+#include "orvelpdu/export.h"
+#include "orvelpdu/tlv/CTLV.h"
+
+class ORVELPDU_API CTLVEmpty : public CTLV {
+ public:
+  // Tag 0 unless given; only the constructor that takes a value marks it set.
+  CTLVEmpty();
+  explicit CTLVEmpty(short tag);
+  CTLVEmpty(short tag, int value);
+  CTLVEmpty(const CTLVEmpty& other);
+  CTLVEmpty& operator=(const CTLVEmpty& other);
+  ~CTLVEmpty() override;
+
+  int setValueData(CIPByteBuffer& buffer) override;
+  int getValueData(CIPByteBuffer& buffer) override;
+
+  // Stores the value and marks it set.
+  void setValue(int newValue);
+  int getValue() const;
+
+ private:
+  int value;
+};
+
+#endif  // ORVELPDU_TLV_CTLVEMPTY_H_

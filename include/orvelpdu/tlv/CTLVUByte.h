@@ -1,0 +1,36 @@
+// CTLVUByte is a TLV whose value is an unsigned byte (limits 1, 1), held one width up as a
+// short so that 200 reads back as 200, not -56.
+//
+// setValue stores its argument unrestricted: 300 stays 300 in getValue(), and only the low
+// 8 bits go on the wire (2C). A parsed value is 0 to 255. setValueData takes a value of
+// exactly one byte and refuses any other length with result 0, leaving the buffer, the value
+// and the value-set flag untouched. getValueData always appends the one byte and returns 1,
+// also without a value; CTLV::getData and getLength never call it then. Owns no heap storage;
+// std::bad_alloc from the buffer passes through with the value-set flag as it was.
+#ifndef ORVELPDU_TLV_CTLVUBYTE_H_
+#define ORVELPDU_TLV_CTLVUBYTE_H_
+
+#include "orvelpdu/export.h"
+#include "orvelpdu/tlv/CTLV.h"
+
+class ORVELPDU_API CTLVUByte : public CTLV {
+ public:
+  // Tag 0 unless given, no value. There is no constructor that takes a value.
+  CTLVUByte();
+  explicit CTLVUByte(short tag);
+  CTLVUByte(const CTLVUByte& other);
+  CTLVUByte& operator=(const CTLVUByte& other);
+  ~CTLVUByte() override;
+
+  int setValueData(CIPByteBuffer& buffer) override;
+  int getValueData(CIPByteBuffer& buffer) override;
+
+  // Stores the value as given and marks it set.
+  void setValue(short newValue);
+  short getValue() const;
+
+ private:
+  short value;
+};
+
+#endif  // ORVELPDU_TLV_CTLVUBYTE_H_

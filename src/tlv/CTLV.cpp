@@ -1,0 +1,130 @@
+#include "orvelpdu/tlv/CTLV.h"
+
+#include <arpa/inet.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstring>
+
+#include "orvelpdu/buffer/CIPByteBuffer.h"
+
+const int CTLV::DONT_CHECK_LIMIT = -1;
+
+namespace orvelpdu::detail {
+namespace {
+
+constexpr long long kMaxValueLength = 65535;
+// Tag and length fields.
+constexpr unsigned int kFrameLength = 4;
+constexpr unsigned int kLengthOffset = 2;
+
+// Overwrites the two bytes at `field` with the short field of `v`, exactly as appendShort
+// would have written it.
+void putShortField(unsigned char* field, short v) {
+  const uint16_t wire = htons(static_cast<uint16_t>(v));
+  std::memcpy(field, &wire, sizeof wire);
+}
+
+}  // namespace
+}  // namespace orvelpdu::detail
+
+using orvelpdu::detail::kFrameLength;
+using orvelpdu::detail::kLengthOffset;
+using orvelpdu::detail::kMaxValueLength;
+
+// ---- Construction ----
+
+CTLV::CTLV() : CTLV(0, DONT_CHECK_LIMIT, DONT_CHECK_LIMIT) {}
+
+CTLV::CTLV(short tag) : CTLV(tag, DONT_CHECK_LIMIT, DONT_CHECK_LIMIT) {}
+
+CTLV::CTLV(int min, int max) : CTLV(0, min, max) {}
+
+CTLV::CTLV(short tag, int min, int max)
+    : CIPByteData(), tag(tag), valueSet(0), minLength(min), maxLength(max) {}
+
+CTLV::CTLV(const CTLV& other) = default;
+
+CTLV& CTLV::operator=(const CTLV& other) = default;
+
+CTLV::~CTLV() = default;
+
+// ---- Serialisation ----
+
+int CTLV::setData(CIPByteBuffer& buffer) {
+  const short wireTag = buffer.removeShort();
+  const int length = decodeUnsigned(buffer.removeShort());
+  CIPByteBuffer value;
+  buffer.removeBuffer(length, value);
+  setValueData(value);
+  tag = wireTag;
+  return 1;
+}
+
+int CTLV::getData(CIPByteBuffer& buffer) {
+  if (!hasValue()) return 0;
+  const unsigned int start = buffer.getLength();
+  // Shrinking only drops bytes from the end and never allocates, so it is safe on the way
+  // out of a failed allocation.
+  const auto restore = [&buffer, start] { buffer.resize(static_cast<int>(start)); };
+  try {
+    buffer.appendShort(tag);
+    // Placeholder: the length is known only once the value has been written behind it.
+    buffer.appendShort(0);
+    getValueData(buffer);
+  } catch (...) {
+    restore();
+    throw;
+  }
+  const unsigned int end = buffer.getLength();
+  // A getValueData that broke its contract and removed bytes leaves no frame to patch.
+  if (end < start + kFrameLength) {
+    if (end > start) restore();
+    return 0;
+  }
+  const long long valueLength = static_cast<long long>(end) - start - kFrameLength;
+  if (valueLength > kMaxValueLength) {
+    restore();
+    return 0;
+  }
+  orvelpdu::detail::putShortField(buffer.getBuffer() + start + kLengthOffset,
+                                  encodeUnsigned(static_cast<int>(valueLength)));
+  return 1;
+}
+
+// ---- Members ----
+
+void CTLV::setTag(short newTag) { tag = newTag; }
+
+short CTLV::getTag() const { return tag; }
+
+int CTLV::hasValue() const { return valueSet; }
+
+void CTLV::markValueSet() { valueSet = 1; }
+
+int CTLV::equals(const CTLV* other) const { return other != nullptr && other->tag == tag ? 1 : 0; }
+
+int CTLV::getLength() {
+  if (!hasValue()) return 0;
+  CIPByteBuffer scratch;
+  getValueData(scratch);
+  return static_cast<int>(scratch.getLength());
+}
+
+int CTLV::checkLength(int min, int max, int length) {
+  return min <= length && length <= max ? 1 : 0;
+}
+
+int CTLV::checkLength(int min, int max, const CIPByteBuffer& buffer) {
+  return checkLength(min, max, static_cast<int>(buffer.getLength()));
+}
+
+int CTLV::checkLength(int length) const {
+  const int min = minLength == DONT_CHECK_LIMIT ? 0 : minLength;
+  const int max = maxLength == DONT_CHECK_LIMIT ? INT_MAX : maxLength;
+  return checkLength(min, max, length);
+}
+
+int CTLV::checkLength(const CIPByteBuffer& buffer) const {
+  return checkLength(static_cast<int>(buffer.getLength()));
+}

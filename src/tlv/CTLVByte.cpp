@@ -1,0 +1,37 @@
+#include "orvelpdu/tlv/CTLVByte.h"
+
+#include "orvelpdu/buffer/CIPByteBuffer.h"
+
+CTLVByte::CTLVByte() : CTLV(1, 1), value(0) {}
+
+CTLVByte::CTLVByte(short tag) : CTLV(tag, 1, 1), value(0) {}
+
+CTLVByte::CTLVByte(short tag, unsigned char value) : CTLV(tag, 1, 1), value(value) {
+  markValueSet();
+}
+
+CTLVByte::CTLVByte(const CTLVByte& other) = default;
+
+CTLVByte& CTLVByte::operator=(const CTLVByte& other) = default;
+
+CTLVByte::~CTLVByte() = default;
+
+int CTLVByte::setValueData(CIPByteBuffer& buffer) {
+  if (!checkLength(buffer)) return 0;
+  value = buffer.removeByte();
+  markValueSet();
+  return 1;
+}
+
+int CTLVByte::getValueData(CIPByteBuffer& buffer) {
+  if (!hasValue()) return 0;
+  buffer.appendByte(value);
+  return 1;
+}
+
+void CTLVByte::setValue(unsigned char newValue) {
+  value = newValue;
+  markValueSet();
+}
+
+unsigned char CTLVByte::getValue() const { return value; }

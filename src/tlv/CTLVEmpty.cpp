@@ -1,0 +1,28 @@
+#include "orvelpdu/tlv/CTLVEmpty.h"
+
+CTLVEmpty::CTLVEmpty() : CTLV(0, 0), value(0) {}
+
+CTLVEmpty::CTLVEmpty(short tag) : CTLV(tag, 0, 0), value(0) {}
+
+CTLVEmpty::CTLVEmpty(short tag, int value) : CTLV(tag, 0, 0), value(value) { markValueSet(); }
+
+CTLVEmpty::CTLVEmpty(const CTLVEmpty& other) = default;
+
+CTLVEmpty& CTLVEmpty::operator=(const CTLVEmpty& other) = default;
+
+CTLVEmpty::~CTLVEmpty() = default;
+
+int CTLVEmpty::setValueData(CIPByteBuffer&) {
+  value = 1;
+  markValueSet();
+  return 1;
+}
+
+int CTLVEmpty::getValueData(CIPByteBuffer&) { return 0; }
+
+void CTLVEmpty::setValue(int newValue) {
+  value = newValue;
+  markValueSet();
+}
+
+int CTLVEmpty::getValue() const { return value; }

@@ -1,0 +1,49 @@
+#include "orvelpdu/tlv/CTLVOctets.h"
+
+CTLVOctets::CTLVOctets() : CTLV(), value() {}
+
+CTLVOctets::CTLVOctets(short tag) : CTLV(tag), value() {}
+
+CTLVOctets::CTLVOctets(short tag, int min, int max) : CTLV(tag, min, max), value() {}
+
+CTLVOctets::CTLVOctets(short tag, CIPByteBuffer bytes) : CTLV(tag), value(bytes) { markValueSet(); }
+
+CTLVOctets::CTLVOctets(short tag, int min, int max, CIPByteBuffer bytes)
+    : CTLV(tag, min, max), value(bytes) {
+  markValueSet();
+}
+
+CTLVOctets::CTLVOctets(const CTLVOctets& other) = default;
+
+CTLVOctets& CTLVOctets::operator=(const CTLVOctets& other) {
+  if (&other == this) return *this;
+  // The bytes first: should their copy fail, the object is left entirely as it was.
+  value = other.value;
+  CTLV::operator=(other);
+  return *this;
+}
+
+CTLVOctets::~CTLVOctets() = default;
+
+int CTLVOctets::setValueData(CIPByteBuffer& buffer) {
+  setValue(buffer);
+  return 1;
+}
+
+int CTLVOctets::getValueData(CIPByteBuffer& buffer) {
+  if (hasValue()) buffer.appendBuffer(&value);
+  return 1;
+}
+
+void CTLVOctets::setValue(CIPByteBuffer& bytes) {
+  if (!bytes.isEmpty()) {
+    // The copy is made before anything changes; emptying the source cannot fail.
+    value = bytes;
+    bytes.empty();
+  }
+  markValueSet();
+}
+
+void CTLVOctets::getValue(CIPByteBuffer& out) const {
+  if (hasValue()) out = value;
+}

@@ -1,0 +1,160 @@
+#include "orvelpdu/tlv/CTLVString.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "orvelpdu/buffer/CIPByteBuffer.h"
+#include "support/FailingNew.h"
+#include "support/Hex.h"
+
+namespace {
+
+using orvelpdu::test::bufferFromHex;
+using orvelpdu::test::forEachAllocationFailure;
+using orvelpdu::test::hexOf;
+using orvelpdu::test::ScopedAllocationFailure;
+
+std::string valueOf(const CTLVString& tlv) {
+  CString s;
+  tlv.getValue(s);
+  return std::string(static_cast<const char*>(s), static_cast<size_t>(s.GetLength()));
+}
+
+// Longer than any in-place small-string storage, so that taking it must allocate.
+const char kLongText[] = "a text long enough to need its own heap block";
+
+TEST(CTLVString, EncodesCharactersWithoutTerminator) {
+  CTLVString tlv(5, CString("abc"));
+  CIPByteBuffer out;
+  EXPECT_EQ(1, tlv.getData(out));
+  EXPECT_EQ("00 05 00 03 61 62 63", hexOf(out));
+  EXPECT_EQ(3, tlv.getLength());
+}
+
+TEST(CTLVString, ParsesUpToFirstZeroByteWithinValue) {
+  struct Case {
+    const char* wire;
+    const char* text;
+    const char* left;
+  } cases[] = {
+      {"00 05 00 04 61 62 63 00 EE", "abc", "EE"},
+      {"00 05 00 05 61 62 00 63 64 EE", "ab", "EE"},
+      {"00 05 00 02 61 62 63", "ab", "63"},
+      {"00 05 00 00", "", ""},
+      {"00 05 00 02 00 61", "", ""},
+  };
+  for (const Case& c : cases) {
+    CIPByteBuffer wire = bufferFromHex(c.wire);
+    CTLVString parsed(1, CString("previous"));
+    EXPECT_EQ(1, parsed.setData(wire));
+    EXPECT_EQ(c.text, valueOf(parsed)) << c.wire;
+    EXPECT_EQ(1, parsed.hasValue()) << c.wire;
+    EXPECT_EQ(c.left, hexOf(wire)) << c.wire;
+  }
+}
+
+TEST(CTLVString, FreshObjectHasEmptyValue) {
+  CTLVString tlv(5);
+  EXPECT_EQ("", valueOf(tlv));
+  EXPECT_EQ(0, tlv.hasValue());
+}
+
+TEST(CTLVString, EncodingLeavesEmbeddedZeroInValue) {
+  CString s;
+  std::memcpy(s.GetBuffer(5), "ab\0cd", 5);
+  s.ReleaseBuffer(5);
+  CTLVString tlv(5, s);
+  CIPByteBuffer out;
+  tlv.getData(out);
+  tlv.getData(out);
+  EXPECT_EQ("00 05 00 05 61 62 00 63 64 00 05 00 05 61 62 00 63 64", hexOf(out));
+  EXPECT_EQ(std::string("ab\0cd", 5), valueOf(tlv));
+}
+
+TEST(CTLVString, CopiesAreIndependent) {
+  CTLVString source(5, 1, 4, CString("abc"));
+  CTLVString copied(source);
+  CTLVString assigned;
+  assigned = source;
+  copied.setValue(CString("xyz"));
+  EXPECT_EQ("abc", valueOf(source));
+  EXPECT_EQ("xyz", valueOf(copied));
+  EXPECT_EQ("abc", valueOf(assigned));
+  EXPECT_EQ(5, assigned.getTag());
+  EXPECT_EQ(1, assigned.hasValue());
+  EXPECT_EQ(0, assigned.checkLength(5));
+}
+
+TEST(CTLVString, FailedAllocationKeepsPreviousValueAndReportsZero) {
+  for (bool startWithValue : {false, true}) {
+    CTLVString tlv(5);
+    if (startWithValue) tlv.setValue(CString("xyz"));
+    CIPByteBuffer in;
+    in.appendCString(const_cast<char*>(kLongText));
+    int result = -1;
+    bool fired = false;
+    {
+      ScopedAllocationFailure failure(1);
+      result = tlv.setValueData(in);
+      fired = failure.fired();
+    }
+    EXPECT_TRUE(fired);
+    EXPECT_EQ(0, result);
+    EXPECT_EQ(startWithValue ? 1 : 0, tlv.hasValue());
+    EXPECT_EQ(startWithValue ? "xyz" : "", valueOf(tlv));
+    EXPECT_EQ(static_cast<unsigned int>(std::strlen(kLongText)), in.getLength());
+  }
+}
+
+TEST(CTLVString, AllocationFailureWhileParsingNeverLosesValue) {
+  CIPByteBuffer frame;
+  frame.appendShort(8);
+  frame.appendShort(static_cast<short>(std::strlen(kLongText)));
+  frame.appendCString(const_cast<char*>(kLongText));
+  bool caughtInside = false;
+  long failures = forEachAllocationFailure([&frame, &caughtInside](long k) {
+    CTLVString tlv(5, CString("xyz"));
+    CIPByteBuffer in(frame);
+    bool threw = false;
+    bool fired = false;
+    {
+      ScopedAllocationFailure failure(k);
+      try {
+        tlv.setData(in);
+      } catch (const std::bad_alloc&) {
+        threw = true;
+      }
+      fired = failure.fired();
+    }
+    // Only the frame's scratch buffer lets a failure through; the tag then stays.
+    EXPECT_EQ(threw ? 5 : 8, tlv.getTag()) << "allocation " << k;
+    EXPECT_EQ(fired ? "xyz" : kLongText, valueOf(tlv)) << "allocation " << k;
+    EXPECT_EQ(1, tlv.hasValue());
+    if (fired && !threw) caughtInside = true;
+    return fired;
+  });
+  EXPECT_GE(failures, 2);
+  EXPECT_TRUE(caughtInside);
+}
+
+TEST(CTLVString, SetValueFailureLeavesObjectAlone) {
+  CTLVString tlv(5);
+  const CString text(kLongText);
+  bool threw = false;
+  {
+    ScopedAllocationFailure failure(1);
+    try {
+      tlv.setValue(text);
+    } catch (const std::bad_alloc&) {
+      threw = true;
+    }
+  }
+  EXPECT_TRUE(threw);
+  EXPECT_EQ(0, tlv.hasValue());
+  EXPECT_EQ("", valueOf(tlv));
+}
+
+}  // namespace
