@@ -6,9 +6,9 @@
 #ifndef TEXTMSG_MESSAGE_H_
 #define TEXTMSG_MESSAGE_H_
 
-#include <string>
-
 #include <orvelpdu/orvelpdu.h>
+
+#include <string>
 
 namespace textmsg {
 

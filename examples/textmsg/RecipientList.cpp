@@ -13,9 +13,7 @@ int RecipientList::add(const Recipient& recipient) {
   return 1;
 }
 
-const Recipient& RecipientList::at(int index) {
-  return *static_cast<Recipient*>(getValue(index));
-}
+const Recipient& RecipientList::at(int index) { return *static_cast<Recipient*>(getValue(index)); }
 
 CIPByteData* RecipientList::createValue() { return new Recipient; }
 

@@ -35,8 +35,6 @@ void CString::ReleaseBuffer(int newLength) {
 
 CString::operator const char*() const { return text_.c_str(); }
 
-bool CString::operator==(const char* text) const {
-  return text_ == (text == nullptr ? "" : text);
-}
+bool CString::operator==(const char* text) const { return text_ == (text == nullptr ? "" : text); }
 
 bool CString::operator==(const CString& other) const { return text_ == other.text_; }

@@ -145,8 +145,8 @@ unsigned char* CIPByteBuffer::getBuffer() { return buffer; }
 const unsigned char* CIPByteBuffer::getBuffer() const { return buffer; }
 
 void CIPByteBuffer::setBuffer(unsigned char* p) {
-  const bool insideHeld = p != nullptr && block != nullptr && p >= block &&
-                          (p == buffer || p < block + capacity);
+  const bool insideHeld =
+      p != nullptr && block != nullptr && p >= block && (p == buffer || p < block + capacity);
   if (insideHeld) {
     buffer = p;
   } else {

@@ -130,9 +130,9 @@ TEST(SubmitText, ParsesParametersInAnyOrderAndSkipsUnknownTags) {
   EXPECT_EQ(42, in.reference.getValue());
   EXPECT_EQ(0, in.expiry.hasValue());
   // Re-encoded in the protocol's own order, without the unknown parameter.
-  EXPECT_EQ(hexOf(pduFromBody(std::string(kBody) +
-                              " 01 01 00 02 00 2A  01 06 00 00  01 07 00 01 09")),
-            hexOf(encode(in)));
+  EXPECT_EQ(
+      hexOf(pduFromBody(std::string(kBody) + " 01 01 00 02 00 2A  01 06 00 00  01 07 00 01 09")),
+      hexOf(encode(in)));
 }
 
 TEST(SubmitText, ParsingIntoAUsedObjectKeepsOnlyWhatWasReceived) {

@@ -198,11 +198,11 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   // Drops `count` bytes from the front, 0 < count < length.
   void dropFront(int count);
 
-  unsigned char* buffer;    // first held byte, inside `block`
-  unsigned int length;      // bytes held from `buffer` on; never above 2^31 - 1
-  unsigned char* block;     // start of the held allocation, or null
-  int capacity;             // bytes usable from `block` on, when `sizeKnown`
-  bool sizeKnown;           // false for a block installed by setBuffer until setLength
+  unsigned char* buffer;  // first held byte, inside `block`
+  unsigned int length;    // bytes held from `buffer` on; never above 2^31 - 1
+  unsigned char* block;   // start of the held allocation, or null
+  int capacity;           // bytes usable from `block` on, when `sizeKnown`
+  bool sizeKnown;         // false for a block installed by setBuffer until setLength
 };
 
 #endif  // ORVELPDU_BUFFER_CIPBYTEBUFFER_H_

@@ -1,10 +1,10 @@
 // Replaces the global allocation functions of the test binary (the library's allocations
 // included, as the executable's definitions interpose the shared library's references).
+#include "support/FailingNew.h"
+
 #include <atomic>
 #include <cstdlib>
 #include <new>
-
-#include "support/FailingNew.h"
 
 namespace {
 
