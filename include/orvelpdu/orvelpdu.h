@@ -7,5 +7,7 @@
 #include "orvelpdu/base/MemoryRegistry.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 #include "orvelpdu/data/CIPByteData.h"
+#include "orvelpdu/pdu/CPDU.h"
+#include "orvelpdu/pdu/CPDUHeader.h"
 
 #endif  // ORVELPDU_ORVELPDU_H_
