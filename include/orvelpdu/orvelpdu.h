@@ -15,5 +15,7 @@
 #include "orvelpdu/tlv/CTLVShort.h"
 #include "orvelpdu/tlv/CTLVString.h"
 #include "orvelpdu/tlv/CTLVUByte.h"
+#include "orvelpdu/pdu/CPDU.h"
+#include "orvelpdu/pdu/CPDUHeader.h"
 
 #endif  // ORVELPDU_ORVELPDU_H_
