@@ -24,7 +24,7 @@
 //
 // Allocation failure: std::bad_alloc from the global operator new passes through unchanged,
 // and every operation obtains its storage before changing anything, so the buffer (and a
-// destination buffer) is then exactly as it was.
+// destination buffer or string it fills) is then exactly as it was.
 //
 // Arguments outside an operation's limits never corrupt memory: each such case is guarded,
 // as the operation's comment says. A buffer is used by one thread at a time.
