@@ -48,8 +48,10 @@ using orvelpdu::detail::kMaxLength;
 CIPByteBuffer::CIPByteBuffer()
     : buffer(nullptr), length(0), block(nullptr), capacity(0), sizeKnown(true) {}
 
+// An adopted block may hold more than `len` bytes, so its size counts as unknown: a later
+// setLength is trusted up to what the caller says the block holds, as after setBuffer.
 CIPByteBuffer::CIPByteBuffer(unsigned char* data, int len)
-    : buffer(data), length(0), block(data), capacity(0), sizeKnown(true) {
+    : buffer(data), length(0), block(data), capacity(0), sizeKnown(data == nullptr) {
   if (data != nullptr && len > 0) {
     length = static_cast<unsigned int>(len);
     capacity = len;
@@ -164,7 +166,7 @@ unsigned int CIPByteBuffer::getLength() const { return length; }
 void CIPByteBuffer::setLength(unsigned int n) {
   if (buffer == nullptr) return;
   const long long offset = buffer - block;
-  long long limit = sizeKnown ? capacity - offset : kMaxLength;
+  const long long limit = (sizeKnown ? capacity : kMaxLength) - offset;
   unsigned int clamped = static_cast<unsigned int>(std::min<long long>(n, limit));
   length = clamped;
   if (!sizeKnown) capacity = static_cast<int>(std::max<long long>(capacity, offset + clamped));
@@ -344,10 +346,14 @@ int fieldLength(const unsigned char* p, int n) {
 }  // namespace orvelpdu::detail
 
 int CIPByteBuffer::removeCString(CString& s) {
-  s.Empty();
-  if (length == 0) return 0;
+  if (length == 0) {
+    s.Empty();
+    return 0;
+  }
   const int len = static_cast<int>(length);
   const int text = orvelpdu::detail::fieldLength(buffer, len);
+  // The text is written over `s` in place rather than after emptying it: should `s` fail to
+  // grow, both `s` and the buffer are left as they were.
   char* out = s.GetBuffer(text);
   std::memcpy(out, buffer, bytes(text));
   s.ReleaseBuffer(text);

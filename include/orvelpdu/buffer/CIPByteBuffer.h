@@ -24,7 +24,7 @@
 //
 // Allocation failure: std::bad_alloc from the global operator new passes through unchanged,
 // and every operation obtains its storage before changing anything, so the buffer (and a
-// destination buffer) is then exactly as it was.
+// destination buffer or string it fills) is then exactly as it was.
 //
 // Arguments outside an operation's limits never corrupt memory: each such case is guarded,
 // as the operation's comment says. A buffer is used by one thread at a time.
@@ -62,7 +62,8 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   unsigned int getLength() const;
   // Sets the length without touching the bytes.
   // REQUIRES: n does not exceed what the held block holds from getBuffer() on. For a block
-  // the buffer made itself, a larger n is clamped to the block; with no block, n is ignored.
+  // the buffer made itself, a larger n is clamped to the block; a block handed in (adopting
+  // constructor, setBuffer) is trusted; with no block, n is ignored.
   void setLength(unsigned int n);
   // 1 when the length is 0, else 0.
   int isEmpty() const;
@@ -202,7 +203,7 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   unsigned int length;    // bytes held from `buffer` on; never above 2^31 - 1
   unsigned char* block;   // start of the held allocation, or null
   int capacity;           // bytes usable from `block` on, when `sizeKnown`
-  bool sizeKnown;         // false for a block installed by setBuffer until setLength
+  bool sizeKnown;         // false for a block handed in by the caller
 };
 
 #endif  // ORVELPDU_BUFFER_CIPBYTEBUFFER_H_

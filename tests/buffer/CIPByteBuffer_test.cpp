@@ -1,0 +1,932 @@
+#include "orvelpdu/buffer/CIPByteBuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <new>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/FailingNew.h"
+#include "support/Hex.h"
+
+namespace {
+
+using orvelpdu::test::bufferFromHex;
+using orvelpdu::test::hexOf;
+
+// A block from the global operator new holding `hex`, with `extra` zero bytes of room behind.
+unsigned char* newBlock(const std::string& hex, size_t extra = 0) {
+  std::vector<unsigned char> bytes = orvelpdu::test::bytesFromHex(hex);
+  auto* p = static_cast<unsigned char*>(::operator new(bytes.size() + extra));
+  std::memset(p, 0, bytes.size() + extra);
+  if (!bytes.empty()) std::memcpy(p, bytes.data(), bytes.size());
+  return p;
+}
+
+std::string textOf(const CString& s) {
+  return std::string(static_cast<const char*>(s), static_cast<size_t>(s.GetLength()));
+}
+
+// ---- Integer fields ----
+
+TEST(CIPByteBuffer, IntegerFieldsAreBigEndianAndRemoveInAppendOrder) {
+  CIPByteBuffer b;
+  b.appendShort(0x1234);
+  b.appendInt(258);
+  EXPECT_EQ("12 34 00 00 01 02", hexOf(b));
+  EXPECT_EQ(4660, b.readShort());
+  EXPECT_EQ(6u, b.getLength());
+  EXPECT_EQ(0x1234, b.readShort()) << "a read leaves the bytes in place";
+
+  EXPECT_EQ(4660, b.removeShort());
+  EXPECT_EQ(258, b.removeInt());
+  EXPECT_EQ(1, b.isEmpty());
+
+  b.appendShort(-2);
+  b.appendInt(1);
+  b.appendByte(0xAB);
+  b.appendInt(INT_MIN);
+  EXPECT_EQ("FF FE 00 00 00 01 AB 80 00 00 00", hexOf(b));
+  EXPECT_EQ(-2, b.removeShort());
+  EXPECT_EQ(1, b.readInt());
+  EXPECT_EQ(1, b.removeInt());
+  EXPECT_EQ(0xAB, b.readByte());
+  EXPECT_EQ(0xAB, b.removeByte());
+  EXPECT_EQ(INT_MIN, b.removeInt());
+}
+
+TEST(CIPByteBuffer, ReadShortIsUnsignedWhileRemoveShortIsSigned) {
+  CIPByteBuffer b = bufferFromHex("FF FF 80 00");
+  EXPECT_EQ(65535, b.readShort());
+  EXPECT_EQ(-1, b.removeShort());
+  EXPECT_EQ(32768, b.readShort());
+  EXPECT_EQ(-32768, b.removeShort());
+
+  CIPByteBuffer i = bufferFromHex("FF FF FF FF");
+  EXPECT_EQ(-1, i.readInt());
+}
+
+TEST(CIPByteBuffer, ReadsOnEmptyBufferReturnFillAndChangeNothing) {
+  CIPByteBuffer b;
+  EXPECT_EQ(205, b.readByte());
+  EXPECT_EQ(205, b.removeByte());
+  EXPECT_EQ(52685, b.readShort());
+  EXPECT_EQ(-12851, b.removeShort());
+  EXPECT_EQ(-842150451, b.readInt());
+  EXPECT_EQ(-842150451, b.removeInt());
+  EXPECT_EQ(0u, b.getLength());
+  EXPECT_EQ(nullptr, b.getBuffer());
+}
+
+TEST(CIPByteBuffer, RemoveIntOnShortBufferReturnsFillAndEmpties) {
+  CIPByteBuffer b = bufferFromHex("01 02 03");
+  EXPECT_EQ(-842150451, b.readInt());
+  EXPECT_EQ("01 02 03", hexOf(b)) << "a short read keeps the bytes";
+  EXPECT_EQ(-842150451, b.removeInt());
+  EXPECT_EQ(0u, b.getLength());
+  EXPECT_EQ(nullptr, b.getBuffer());
+
+  CIPByteBuffer one = bufferFromHex("7F");
+  EXPECT_EQ(52685, one.readShort());
+  EXPECT_EQ(-12851, one.removeShort());
+  EXPECT_EQ(1, one.isEmpty());
+}
+
+// ---- C-string fields ----
+
+TEST(CIPByteBuffer, AppendCStringWritesTextWithoutTerminator) {
+  CIPByteBuffer b = bufferFromHex("01");
+  char abc[] = "abc";
+  b.appendCString(abc);
+  EXPECT_EQ("01 61 62 63", hexOf(b));
+  char none[] = "";
+  b.appendCString(none);
+  b.appendCString(static_cast<char*>(nullptr));
+  EXPECT_EQ(4u, b.getLength());
+}
+
+TEST(CIPByteBuffer, AppendCStringOfStringWritesEveryCountedByteThenRecountsIt) {
+  CString s;
+  std::memcpy(s.GetBuffer(5), "ab\0cd", 5);
+  s.ReleaseBuffer(5);
+  CIPByteBuffer b;
+  b.appendCString(s);
+  EXPECT_EQ("61 62 00 63 64", hexOf(b));
+  EXPECT_EQ(2, s.GetLength());
+  EXPECT_TRUE(s == "ab");
+
+  CString plain("xy");
+  b.appendCString(plain);
+  EXPECT_EQ("61 62 00 63 64 78 79", hexOf(b));
+  EXPECT_TRUE(plain == "xy");
+
+  CString empty;
+  b.appendCString(empty);
+  EXPECT_EQ(7u, b.getLength());
+}
+
+TEST(CIPByteBuffer, RemoveCStringToStringTakesTextAndItsTerminator) {
+  CIPByteBuffer b = bufferFromHex("61 62 00 63");
+  CString s("a longer text than the field");
+  EXPECT_EQ(1, b.removeCString(s));
+  EXPECT_EQ("ab", textOf(s));
+  EXPECT_EQ("63", hexOf(b));
+
+  EXPECT_EQ(1, b.removeCString(s));
+  EXPECT_EQ("c", textOf(s));
+  EXPECT_EQ(nullptr, b.getBuffer()) << "taking the last field releases the block";
+
+  s = "old";
+  EXPECT_EQ(0, b.removeCString(s));
+  EXPECT_TRUE(s.IsEmpty());
+
+  CIPByteBuffer unterminated = bufferFromHex("61 62");
+  EXPECT_EQ(1, unterminated.removeCString(s));
+  EXPECT_EQ("ab", textOf(s));
+  EXPECT_EQ(1, unterminated.isEmpty());
+}
+
+TEST(CIPByteBuffer, CStringFieldsSeparatedByNulParseBackInOrder) {
+  CIPByteBuffer b;
+  char t1[] = "abc";
+  char t3[] = "de";
+  b.appendCString(t1);
+  b.appendByte(0);
+  b.appendByte(0);  // an empty field
+  b.appendCString(t3);
+  b.appendByte(0);
+  b.appendInt(7);
+
+  CString s;
+  ASSERT_EQ(1, b.removeCString(s));
+  EXPECT_EQ("abc", textOf(s));
+  ASSERT_EQ(1, b.removeCString(s));
+  EXPECT_EQ("", textOf(s));
+  ASSERT_EQ(1, b.removeCString(s));
+  EXPECT_EQ("de", textOf(s));
+  EXPECT_EQ(7, b.removeInt());
+}
+
+TEST(CIPByteBuffer, RemoveCStringToArrayStoresTerminatedTextWhenItFits) {
+  CIPByteBuffer b = bufferFromHex("61 62 00 63");
+  char dst[8];
+  std::memset(dst, 'x', sizeof dst);
+  int limit = 3;  // exactly the text plus its NUL
+  EXPECT_EQ(3, b.removeCString(dst, &limit));
+  EXPECT_STREQ("ab", dst);
+  EXPECT_EQ(2, limit);
+  EXPECT_EQ("63", hexOf(b));
+
+  // Without a NUL the field is every held byte, and only those are removed.
+  limit = 8;
+  EXPECT_EQ(1, b.removeCString(dst, &limit));
+  EXPECT_STREQ("c", dst);
+  EXPECT_EQ(1, limit);
+  EXPECT_EQ(nullptr, b.getBuffer());
+
+  // A null limit bounds nothing.
+  CIPByteBuffer c = bufferFromHex("00 41");
+  EXPECT_EQ(1, c.removeCString(dst, nullptr));
+  EXPECT_STREQ("", dst);
+  EXPECT_EQ("41", hexOf(c));
+}
+
+TEST(CIPByteBuffer, RemoveCStringToArrayReportsNeededSizeWhenTooSmall) {
+  CIPByteBuffer b = bufferFromHex("61 62 63 00 64");
+  char dst[8];
+  std::memset(dst, 'x', sizeof dst);
+  int limit = 3;  // one short of "abc" plus NUL
+  EXPECT_EQ(0, b.removeCString(dst, &limit));
+  EXPECT_EQ(4, limit);
+  EXPECT_EQ('x', dst[0]) << "nothing is stored";
+  EXPECT_EQ("61 62 63 00 64", hexOf(b));
+
+  limit = -5;
+  EXPECT_EQ(0, b.removeCString(dst, &limit));
+  EXPECT_EQ(4, limit);
+
+  limit = 8;
+  EXPECT_EQ(0, b.removeCString(nullptr, &limit)) << "no destination stores nothing";
+  EXPECT_EQ(4, limit);
+  EXPECT_EQ(5u, b.getLength());
+
+  // The caller retries with the size it was told.
+  EXPECT_EQ(4, b.removeCString(dst, &limit));
+  EXPECT_STREQ("abc", dst);
+  EXPECT_EQ("64", hexOf(b));
+}
+
+TEST(CIPByteBuffer, RemoveCStringToArrayOnEmptyBufferReturnsMinusOne) {
+  CIPByteBuffer b;
+  char dst[4] = {'x', 'x', 'x', 'x'};
+  int limit = 4;
+  EXPECT_EQ(-1, b.removeCString(dst, &limit));
+  EXPECT_EQ(4, limit);
+  EXPECT_EQ('x', dst[0]);
+  EXPECT_EQ(-1, b.removeCString(dst, nullptr));
+}
+
+// ---- Reading and removing ranges ----
+
+TEST(CIPByteBuffer, ReadBytesReplacesDestinationWithLeadingBytes) {
+  CIPByteBuffer src = bufferFromHex("01 02 03 04");
+  CIPByteBuffer dst = bufferFromHex("AA BB CC DD EE");
+  src.readBytes(10, dst);
+  EXPECT_EQ("01 02 03 04", hexOf(dst));
+  EXPECT_EQ("01 02 03 04", hexOf(src));
+
+  src.readBytes(2, dst);
+  EXPECT_EQ("01 02", hexOf(dst));
+
+  src.readBytes(0, dst);
+  EXPECT_EQ(0u, dst.getLength());
+  EXPECT_EQ(nullptr, dst.getBuffer());
+
+  dst = bufferFromHex("AA");
+  src.readBytes(-3, dst);
+  EXPECT_EQ(nullptr, dst.getBuffer());
+
+  src.readBytes(2, src);
+  EXPECT_EQ("01 02 03 04", hexOf(src)) << "reading into itself changes nothing";
+}
+
+TEST(CIPByteBuffer, RemoveBytesMovesLeadingBytesToDestination) {
+  CIPByteBuffer src = bufferFromHex("01 02 03 04 05");
+  CIPByteBuffer dst = bufferFromHex("AA");
+  src.removeBytes(2, dst);
+  EXPECT_EQ("01 02", hexOf(dst));
+  EXPECT_EQ("03 04 05", hexOf(src));
+
+  src.removeBuffer(1, dst);
+  EXPECT_EQ("03", hexOf(dst));
+  EXPECT_EQ("04 05", hexOf(src));
+
+  src.removeBytes(10, dst);
+  EXPECT_EQ("04 05", hexOf(dst));
+  EXPECT_EQ(nullptr, src.getBuffer());
+
+  CIPByteBuffer self = bufferFromHex("01 02 03");
+  self.removeBytes(2, self);
+  self.removeBuffer(2, self);
+  EXPECT_EQ("01 02 03", hexOf(self)) << "removing into itself changes nothing";
+}
+
+TEST(CIPByteBuffer, RemoveBytes0DropsLeadingBytes) {
+  CIPByteBuffer b = bufferFromHex("01 02 03 04");
+  b.removeBytes0(0);
+  EXPECT_EQ("01 02 03 04", hexOf(b));
+  b.removeBytes0(-1);
+  EXPECT_EQ("01 02 03 04", hexOf(b)) << "a negative count changes nothing";
+  b.removeBytes0(1);
+  EXPECT_EQ("02 03 04", hexOf(b));
+  b.removeBytes0(3);
+  EXPECT_EQ(nullptr, b.getBuffer());
+
+  CIPByteBuffer more = bufferFromHex("01 02");
+  more.removeBytes0(5);
+  EXPECT_EQ(0u, more.getLength());
+  EXPECT_EQ(nullptr, more.getBuffer());
+}
+
+TEST(CIPByteBuffer, RemoveStringCopiesWithoutTerminatorAndDrops) {
+  CIPByteBuffer b = bufferFromHex("61 62 63 64 65 66");
+  char dst[8];
+  std::memset(dst, 'x', sizeof dst);
+  b.removeString(dst, 2);
+  EXPECT_EQ(0, std::memcmp(dst, "abxx", 4)) << "no NUL is added";
+  EXPECT_EQ("63 64 65 66", hexOf(b));
+
+  b.removeString(dst, -1);
+  EXPECT_EQ(4u, b.getLength());
+
+  b.removeString(nullptr, 2);
+  EXPECT_EQ("65 66", hexOf(b));
+
+  std::memset(dst, 'x', sizeof dst);
+  b.removeString(dst, 10);
+  EXPECT_EQ(0, std::memcmp(dst, "efxx", 4));
+  EXPECT_EQ(nullptr, b.getBuffer());
+}
+
+// ---- Appending ----
+
+TEST(CIPByteBuffer, GuardedAppendsAppendNothingWhenGuardsFail) {
+  CIPByteBuffer b = bufferFromHex("01");
+  unsigned char bytes[] = {0xAA, 0xBB, 0xCC};
+  b.appendBytes(bytes, 0);
+  b.appendBytes(bytes, -1);
+  CIPByteBuffer three = bufferFromHex("11 22 33");
+  b.appendBytes(&three, 5);
+  b.appendBytes(&three, 0);
+  b.appendBytes(static_cast<CIPByteBuffer*>(nullptr), 2);
+  b.appendBuffer(nullptr);
+  CIPByteBuffer none;
+  b.appendBuffer(&none);
+  b.appendString(reinterpret_cast<char*>(bytes), -2);
+  EXPECT_EQ("01", hexOf(b));
+
+  b.appendBytes(&three, 2);
+  b.appendBytes(bytes, 1);
+  b.appendBuffer(&three);
+  b.appendString(reinterpret_cast<char*>(bytes) + 1, 2);
+  EXPECT_EQ("01 11 22 AA 11 22 33 BB CC", hexOf(b));
+  EXPECT_EQ("11 22 33", hexOf(three));
+}
+
+TEST(CIPByteBuffer, AppendBytesFromNullAppendsZeros) {
+  CIPByteBuffer b = bufferFromHex("01");
+  b.appendBytes(static_cast<unsigned char*>(nullptr), 3);
+  b.appendString(nullptr, 1);
+  EXPECT_EQ("01 00 00 00 00", hexOf(b));
+}
+
+TEST(CIPByteBuffer, UncheckedAppendsIgnoreArgumentsOutsideTheirLimits) {
+  CIPByteBuffer b = bufferFromHex("01 02");
+  unsigned char bytes[] = {0xAA};
+  b.appendBytes0(static_cast<unsigned char*>(nullptr), 4);
+  b.appendBytes0(bytes, -3);
+  b.appendString0(nullptr, 4);
+  b.appendBytes0(bytes, 0);
+  EXPECT_EQ("01 02", hexOf(b));
+  b.appendString0(reinterpret_cast<char*>(bytes), 1);
+  EXPECT_EQ("01 02 AA", hexOf(b));
+}
+
+TEST(CIPByteBuffer, AppendBytes0CountAddsZerosOrDropsFromTheEnd) {
+  CIPByteBuffer b = bufferFromHex("01 02 03 04 05");
+  b.appendBytes0(-2);
+  EXPECT_EQ("01 02 03", hexOf(b));
+  // Bytes dropped from the end must not come back when the buffer grows again.
+  b.appendBytes0(3);
+  EXPECT_EQ("01 02 03 00 00 00", hexOf(b));
+  b.appendBytes0(0);
+  EXPECT_EQ(6u, b.getLength());
+  b.appendBytes0(-6);
+  EXPECT_EQ(nullptr, b.getBuffer());
+
+  CIPByteBuffer clamp = bufferFromHex("01 02");
+  clamp.appendBytes0(-100);
+  EXPECT_EQ(0u, clamp.getLength());
+  EXPECT_EQ(nullptr, clamp.getBuffer());
+}
+
+TEST(CIPByteBuffer, ResizeKeepsLeadingBytesAndZeroFills) {
+  CIPByteBuffer b = bufferFromHex("11 22 33");
+  b.resize(-1);
+  EXPECT_EQ("11 22 33", hexOf(b));
+  b.resize(5);
+  EXPECT_EQ("11 22 33 00 00", hexOf(b));
+  b.resize(1);
+  EXPECT_EQ("11", hexOf(b));
+  b.resize(3);
+  EXPECT_EQ("11 00 00", hexOf(b));
+  b.resize(0);
+  EXPECT_EQ(1, b.isEmpty());
+  EXPECT_EQ(nullptr, b.getBuffer());
+  b.resize(2);
+  EXPECT_EQ("00 00", hexOf(b));
+
+  CIPByteBuffer front = bufferFromHex("11 22 33");
+  front.removeByte();
+  front.resize(4);
+  EXPECT_EQ("22 33 00 00", hexOf(front));
+}
+
+TEST(CIPByteBuffer, AppendingItselfAppendsBytesAsTheyWereBeforeTheCall) {
+  CIPByteBuffer b = bufferFromHex("01 02 03");
+  b.appendBuffer(&b);
+  EXPECT_EQ("01 02 03 01 02 03", hexOf(b));
+  b.appendBytes(&b, 2);
+  EXPECT_EQ("01 02 03 01 02 03 01 02", hexOf(b));
+  b.appendBytes(&b, 9);
+  EXPECT_EQ(8u, b.getLength()) << "more than it holds appends nothing";
+  b.appendBytes0(b.getBuffer() + 6, 2);
+  EXPECT_EQ("01 02 03 01 02 03 01 02 01 02", hexOf(b));
+
+  CIPByteBuffer text = bufferFromHex("00 61 62 00");
+  text.appendCString(reinterpret_cast<char*>(text.getBuffer()) + 1);
+  EXPECT_EQ("00 61 62 00 61 62", hexOf(text));
+}
+
+TEST(CIPByteBuffer, SelfAppendSurvivesEveryGrowthStep) {
+  // Doubling over a range of sizes hits both the case where the block has room and the case
+  // where it is replaced during the append; a dead prefix in front shifts the positions.
+  for (int size = 1; size <= 300; ++size) {
+    for (int prefix : {0, 1, 7}) {
+      CIPByteBuffer b;
+      std::vector<unsigned char> model;
+      for (int i = 0; i < prefix; ++i) b.appendByte(0xEE);
+      for (int i = 0; i < size; ++i) {
+        b.appendByte(static_cast<unsigned char>(i));
+        model.push_back(static_cast<unsigned char>(i));
+      }
+      b.removeBytes0(prefix);
+      b.appendBuffer(&b);
+      model.insert(model.end(), model.begin(), model.end());
+      ASSERT_EQ(hexOf(model), hexOf(b)) << "size " << size << " prefix " << prefix;
+    }
+  }
+}
+
+// ---- Storage, adoption and setBuffer ----
+
+TEST(CIPByteBuffer, AdoptsBlockFromGlobalNewWithoutCopying) {
+  unsigned char* p = newBlock("01 02 03 04");
+  CIPByteBuffer b(p, 4);
+  EXPECT_EQ(p, b.getBuffer());
+  EXPECT_EQ("01 02 03 04", hexOf(b));
+  EXPECT_EQ(1, b.removeByte());
+  b.appendShort(0x0506);
+  EXPECT_EQ("02 03 04 05 06", hexOf(b));
+  // Released by the destructor; LeakSanitizer reports it otherwise.
+}
+
+TEST(CIPByteBuffer, AdoptedBlockMayHoldMoreThanItsLength) {
+  unsigned char* p = newBlock("01 02 03 04 05 06");
+  CIPByteBuffer b(p, 2);
+  EXPECT_EQ("01 02", hexOf(b));
+  b.setLength(6);
+  EXPECT_EQ("01 02 03 04 05 06", hexOf(b));
+  b.appendByte(0x07);
+  EXPECT_EQ("01 02 03 04 05 06 07", hexOf(b));
+}
+
+TEST(CIPByteBuffer, AdoptingConstructorTakesInconsistentArgumentsAsEmpty) {
+  CIPByteBuffer none(nullptr, 0);
+  EXPECT_EQ(nullptr, none.getBuffer());
+  CIPByteBuffer nullWithLength(nullptr, 5);
+  EXPECT_EQ(0u, nullWithLength.getLength());
+  nullWithLength.appendByte(1);
+  EXPECT_EQ("01", hexOf(nullWithLength));
+
+  unsigned char* p = newBlock("AA BB");
+  CIPByteBuffer negative(p, -3);
+  EXPECT_EQ(0u, negative.getLength());
+  EXPECT_EQ(p, negative.getBuffer()) << "the block is still owned, and released later";
+}
+
+TEST(CIPByteBuffer, SetBufferReleasesTheOldBlockAndInstallsTheNew) {
+  CIPByteBuffer b = bufferFromHex("01 02 03");
+  unsigned char* p = newBlock("AA BB CC DD");
+  b.setBuffer(p);
+  EXPECT_EQ(p, b.getBuffer());
+  EXPECT_EQ(0u, b.getLength());
+  b.setLength(3);
+  EXPECT_EQ("AA BB CC", hexOf(b));
+  b.appendByte(0xEE);
+  EXPECT_EQ("AA BB CC EE", hexOf(b));
+
+  b.setBuffer(nullptr);
+  EXPECT_EQ(nullptr, b.getBuffer());
+  EXPECT_EQ(0u, b.getLength());
+  b.setLength(4);
+  EXPECT_EQ(0u, b.getLength()) << "no block: nothing to expose";
+}
+
+TEST(CIPByteBuffer, SetBufferWithTheHeldBlockKeepsIt) {
+  CIPByteBuffer b = bufferFromHex("01 02 03");
+  unsigned char* held = b.getBuffer();
+  b.setBuffer(held);
+  EXPECT_EQ(held, b.getBuffer());
+  EXPECT_EQ(0u, b.getLength());
+  // The block is still alive (AddressSanitizer would report a use after free here).
+  b.setLength(3);
+  EXPECT_EQ("01 02 03", hexOf(b));
+
+  unsigned char* adopted = newBlock("0A 0B");
+  CIPByteBuffer a(adopted, 2);
+  a.setBuffer(adopted);
+  a.setLength(2);
+  EXPECT_EQ("0A 0B", hexOf(a));
+}
+
+TEST(CIPByteBuffer, SetLengthShortensAndClampsToTheBlockItMade) {
+  CIPByteBuffer b = bufferFromHex("01 02 03 04");
+  b.setLength(2);
+  EXPECT_EQ("01 02", hexOf(b));
+  b.setLength(4);
+  EXPECT_EQ("01 02 03 04", hexOf(b)) << "the bytes are not touched";
+  b.setLength(0);
+  EXPECT_EQ(1, b.isEmpty());
+
+  CIPByteBuffer big = bufferFromHex("01 02");
+  big.setLength(0x7FFFFFFFu);
+  EXPECT_LT(big.getLength(), 4096u) << "a length beyond a block it made is clamped to it";
+  EXPECT_EQ("01 02", hexOf(big).substr(0, 5));
+}
+
+TEST(CIPByteBuffer, EmptyReleasesTheBlock) {
+  CIPByteBuffer b;
+  EXPECT_EQ(1, b.isEmpty());
+  b.appendByte(1);
+  EXPECT_EQ(0, b.isEmpty());
+  b.empty();
+  EXPECT_EQ(1, b.isEmpty());
+  EXPECT_EQ(nullptr, b.getBuffer());
+  b.empty();
+  EXPECT_EQ(0u, b.getLength());
+}
+
+TEST(CIPByteBuffer, OperationsThatLeaveNothingHeldLeaveNoBlock) {
+  const std::vector<std::pair<const char*, std::function<void(CIPByteBuffer&)>>> cases = {
+      {"empty", [](CIPByteBuffer& b) { b.empty(); }},
+      {"resize(0)", [](CIPByteBuffer& b) { b.resize(0); }},
+      {"removeBytes0(length)", [](CIPByteBuffer& b) { b.removeBytes0(4); }},
+      {"removeInt", [](CIPByteBuffer& b) { b.removeInt(); }},
+      {"removeShort twice",
+       [](CIPByteBuffer& b) {
+         b.removeShort();
+         b.removeShort();
+       }},
+      {"removeByte past the end",
+       [](CIPByteBuffer& b) {
+         for (int i = 0; i < 5; ++i) b.removeByte();
+       }},
+      {"removeString", [](CIPByteBuffer& b) { b.removeString(nullptr, 4); }},
+      {"removeCString",
+       [](CIPByteBuffer& b) {
+         CString s;
+         b.removeCString(s);
+       }},
+      {"removeBytes into dst",
+       [](CIPByteBuffer& b) {
+         CIPByteBuffer dst;
+         b.removeBytes(4, dst);
+       }},
+      {"appendBytes0(-length)", [](CIPByteBuffer& b) { b.appendBytes0(-4); }},
+      {"assignment from empty",
+       [](CIPByteBuffer& b) {
+         CIPByteBuffer none;
+         b = none;
+       }},
+      {"readBytes(0) into it",
+       [](CIPByteBuffer& b) {
+         CIPByteBuffer src = bufferFromHex("01 02");
+         src.readBytes(0, b);
+       }},
+      {"readBytes from empty into it",
+       [](CIPByteBuffer& b) {
+         CIPByteBuffer src;
+         src.readBytes(3, b);
+       }},
+  };
+  for (const auto& [name, op] : cases) {
+    CIPByteBuffer b = bufferFromHex("61 62 63 64");
+    op(b);
+    EXPECT_EQ(0u, b.getLength()) << name;
+    EXPECT_EQ(nullptr, b.getBuffer()) << name;
+  }
+
+  CIPByteBuffer none;
+  CIPByteBuffer copy(none);
+  EXPECT_EQ(nullptr, copy.getBuffer());
+}
+
+TEST(CIPByteBuffer, GetBufferShowsTheFirstHeldByteAfterRemovals) {
+  CIPByteBuffer b;
+  for (int i = 0; i < 200; ++i) b.appendByte(static_cast<unsigned char>(i));
+  for (int i = 0; i < 199; ++i) {
+    b.removeByte();
+    ASSERT_EQ(static_cast<unsigned char>(i + 1), b.getBuffer()[0]);
+    ASSERT_EQ(static_cast<unsigned int>(199 - i), b.getLength());
+  }
+  const CIPByteBuffer& view = b;
+  EXPECT_EQ(199, view.getBuffer()[0]);
+}
+
+// ---- Cost: growth is geometric and removal from the front copies nothing ----
+
+TEST(CIPByteBuffer, AppendingManyFieldsAllocatesLogarithmicallyOften) {
+  CIPByteBuffer b;
+  const long before = orvelpdu::test::allocationCount();
+  for (int i = 0; i < 100000; ++i) b.appendInt(i);
+  const long allocations = orvelpdu::test::allocationCount() - before;
+  EXPECT_LE(allocations, 40) << "400000 bytes appended in 4-byte fields";
+
+  const long beforeRemoval = orvelpdu::test::allocationCount();
+  for (int i = 0; i < 100000; ++i) ASSERT_EQ(i, b.removeInt());
+  EXPECT_EQ(0, orvelpdu::test::allocationCount() - beforeRemoval);
+  EXPECT_EQ(nullptr, b.getBuffer());
+}
+
+// ---- Copies and assignment ----
+
+TEST(CIPByteBuffer, CopyConstructionIsDeep) {
+  CIPByteBuffer a = bufferFromHex("01 02 03");
+  a.removeByte();  // a copy holds only the live bytes
+  CIPByteBuffer b(a);
+  EXPECT_EQ("02 03", hexOf(b));
+  EXPECT_NE(a.getBuffer(), b.getBuffer());
+  b.appendByte(4);
+  b.getBuffer()[0] = 0xFF;
+  EXPECT_EQ("02 03", hexOf(a));
+  a.empty();
+  EXPECT_EQ("FF 03 04", hexOf(b));
+}
+
+TEST(CIPByteBuffer, AssignmentCopiesAndSelfAssignmentChangesNothing) {
+  CIPByteBuffer a = bufferFromHex("01 02 03");
+  CIPByteBuffer b = bufferFromHex("AA BB CC DD EE FF");
+  CIPByteBuffer* result = &(b = a);
+  EXPECT_EQ(&b, result);
+  EXPECT_EQ("01 02 03", hexOf(b));
+  b.appendByte(4);
+  EXPECT_EQ("01 02 03", hexOf(a));
+
+  unsigned char* held = a.getBuffer();
+  CIPByteBuffer& alias = a;
+  a = alias;
+  EXPECT_EQ(held, a.getBuffer());
+  EXPECT_EQ("01 02 03", hexOf(a));
+
+  // Destroying both releases each block once (AddressSanitizer checks double frees).
+  {
+    CIPByteBuffer c(a);
+    CIPByteBuffer d;
+    d = c;
+  }
+  EXPECT_EQ("01 02 03", hexOf(a));
+}
+
+// ---- Stream operators ----
+
+TEST(CIPByteBuffer, AppendOperatorsReturnTheFieldWidth) {
+  CIPByteBuffer b;
+  const int one = 1;
+  const short minusTwo = -2;
+  const char letter = 'A';
+  const unsigned int big = 0xFFFFFFFEu;
+  const unsigned short ushort = 0xFFFE;
+  EXPECT_EQ(4, b << one);
+  EXPECT_EQ(2, b << minusTwo);
+  EXPECT_EQ(1, b << letter);
+  EXPECT_EQ(4, b << big);
+  EXPECT_EQ(2, b << ushort);
+  EXPECT_EQ(4, b << 0x100000102UL) << "an unsigned long writes its low 32 bits";
+  EXPECT_EQ("00 00 00 01 FF FE 41 FF FF FF FE FF FE 00 00 01 02", hexOf(b));
+
+  CIPByteBuffer t;
+  EXPECT_EQ(4, t << "abc");
+  EXPECT_EQ(1, t << "");
+  EXPECT_EQ(1, t << static_cast<const char*>(nullptr));
+  EXPECT_EQ("61 62 63", hexOf(t));
+}
+
+TEST(CIPByteBuffer, RemoveOperatorsStoreFillOnShortBuffer) {
+  CIPByteBuffer b = bufferFromHex("01 02 03");
+  int i = 0;
+  EXPECT_EQ(4, b >> i);
+  EXPECT_EQ(-842150451, i);
+  EXPECT_EQ(1, b.isEmpty());
+
+  short sh = 0;
+  EXPECT_EQ(2, b >> sh);
+  EXPECT_EQ(-12851, sh);
+  char c = 0;
+  EXPECT_EQ(1, b >> c);
+  EXPECT_EQ(static_cast<char>(0xCD), c);
+  unsigned long ul = 0;
+  EXPECT_EQ(4, b >> ul);
+  EXPECT_EQ(0xCDCDCDCDUL, ul);
+  char text[4] = {'x', 'x', 'x', 'x'};
+  EXPECT_EQ(-1, b >> text);
+  EXPECT_EQ('x', text[0]);
+}
+
+TEST(CIPByteBuffer, StreamOperatorsRoundTrip) {
+  CIPByteBuffer b;
+  const int i = -5;
+  const unsigned int u = 0x80000001u;
+  const short s = -300;
+  const unsigned short us = 65000;
+  const char c = '\x9C';
+  b << i;
+  b << u;
+  b << 0xFFFFFFFFUL;
+  b << s;
+  b << us;
+  b << c;
+  b << "hello";
+  b << '\0';
+  b << "end";
+
+  int i2 = 0;
+  unsigned int u2 = 0;
+  unsigned long ul2 = 0;
+  short s2 = 0;
+  unsigned short us2 = 0;
+  char c2 = 0;
+  char text[16];
+  EXPECT_EQ(4, b >> i2);
+  EXPECT_EQ(4, b >> u2);
+  EXPECT_EQ(4, b >> ul2);
+  EXPECT_EQ(2, b >> s2);
+  EXPECT_EQ(2, b >> us2);
+  EXPECT_EQ(1, b >> c2);
+  EXPECT_EQ(i, i2);
+  EXPECT_EQ(u, u2);
+  EXPECT_EQ(0xFFFFFFFFUL, ul2) << "stored zero-extended";
+  EXPECT_EQ(s, s2);
+  EXPECT_EQ(us, us2);
+  EXPECT_EQ(c, c2);
+  // A NUL-ended field removes as many bytes as operator<< reported for it.
+  EXPECT_EQ(6, b >> text);
+  EXPECT_STREQ("hello", text);
+  EXPECT_EQ(3, b >> text);
+  EXPECT_STREQ("end", text);
+  EXPECT_EQ(-1, b >> text);
+}
+
+// ---- Hex dump ----
+
+TEST(CIPByteBuffer, HexDumpWritesEachByteWithoutLeadingZeros) {
+  CString s("stale");
+  CIPByteBuffer b = bufferFromHex("00 0A FF");
+  b.getHexDump(s);
+  EXPECT_EQ("0AFF", textOf(s));
+  EXPECT_EQ("00 0A FF", hexOf(b));
+
+  bufferFromHex("10 01").getHexDump(s);
+  EXPECT_EQ("101", textOf(s));
+
+  CIPByteBuffer empty;
+  empty.getHexDump(s);
+  EXPECT_TRUE(s.IsEmpty());
+}
+
+TEST(CIPByteBuffer, HexDumpMatchesPrintfForEveryByte) {
+  CIPByteBuffer b;
+  std::string expected;
+  for (int v = 0; v < 256; ++v) {
+    b.appendByte(static_cast<unsigned char>(v));
+    char digits[4];
+    std::snprintf(digits, sizeof digits, "%X", v);
+    expected += digits;
+  }
+  b.removeByte();  // a dead prefix must not show
+  CString s;
+  b.getHexDump(s);
+  EXPECT_EQ(expected.substr(1), textOf(s));
+}
+
+// ---- Storage helpers ----
+
+class StorageHelpers : public CIPByteBuffer {
+ public:
+  using CIPByteBuffer::Free;
+  using CIPByteBuffer::Malloc;
+  using CIPByteBuffer::Realloc;
+};
+
+TEST(CIPByteBuffer, StorageHelpersMakeZeroFilledBlocksAndCopyThePrefix) {
+  unsigned char* p = StorageHelpers::Malloc(6);
+  ASSERT_NE(nullptr, p);
+  EXPECT_EQ("00 00 00 00 00 00", hexOf(std::vector<unsigned char>(p, p + 6)));
+  p[0] = 0x11;
+  p[1] = 0x22;
+  p[2] = 0x33;
+
+  p = StorageHelpers::Realloc(p, 3, 5);
+  EXPECT_EQ("11 22 33 00 00", hexOf(std::vector<unsigned char>(p, p + 5)));
+  p = StorageHelpers::Realloc(p, 5, 2);
+  EXPECT_EQ("11 22", hexOf(std::vector<unsigned char>(p, p + 2)));
+
+  // Blocks from the helpers are blocks a buffer may adopt.
+  CIPByteBuffer adopted(p, 2);
+  EXPECT_EQ("11 22", hexOf(adopted));
+
+  unsigned char* fresh = StorageHelpers::Realloc(nullptr, 0, 3);
+  EXPECT_EQ("00 00 00", hexOf(std::vector<unsigned char>(fresh, fresh + 3)));
+  StorageHelpers::Free(fresh);
+  StorageHelpers::Free(nullptr);
+  EXPECT_EQ(nullptr, StorageHelpers::Malloc(0));
+}
+
+// ---- Against a plain byte vector: every operation, in random order ----
+
+void expectMatches(const std::vector<unsigned char>& model, const CIPByteBuffer& b, int step) {
+  ASSERT_EQ(model.size(), b.getLength()) << "step " << step;
+  ASSERT_EQ(hexOf(model), hexOf(b)) << "step " << step;
+  if (model.empty()) {
+    ASSERT_EQ(nullptr, b.getBuffer()) << "step " << step;
+  }
+}
+
+TEST(CIPByteBuffer, RandomOperationsMatchAPlainByteVector) {
+  std::mt19937 rng(20240611);
+  auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  CIPByteBuffer b;
+  std::vector<unsigned char> model;
+  auto take = [&model](int n) {
+    std::vector<unsigned char> head(model.begin(), model.begin() + n);
+    model.erase(model.begin(), model.begin() + n);
+    return head;
+  };
+  for (int step = 0; step < 20000; ++step) {
+    const int size = static_cast<int>(model.size());
+    switch (pick(0, 12)) {
+      case 0: {
+        const int v = pick(0, 255);
+        b.appendByte(static_cast<unsigned char>(v));
+        model.push_back(static_cast<unsigned char>(v));
+        break;
+      }
+      case 1: {
+        const int v = pick(0, 0xFFFF);
+        b.appendShort(static_cast<short>(v));
+        model.push_back(static_cast<unsigned char>(v >> 8));
+        model.push_back(static_cast<unsigned char>(v));
+        break;
+      }
+      case 2: {
+        const int v = pick(INT_MIN, INT_MAX);
+        b.appendInt(v);
+        for (int shift = 24; shift >= 0; shift -= 8) {
+          model.push_back(static_cast<unsigned char>(static_cast<unsigned int>(v) >> shift));
+        }
+        break;
+      }
+      case 3: {
+        std::vector<unsigned char> bytes(static_cast<size_t>(pick(0, 90)));
+        for (auto& x : bytes) x = static_cast<unsigned char>(pick(0, 255));
+        b.appendBytes(bytes.data(), static_cast<int>(bytes.size()));
+        model.insert(model.end(), bytes.begin(), bytes.end());
+        break;
+      }
+      case 4: {
+        const int expected = size >= 1 ? model[0] : 0xCD;
+        ASSERT_EQ(expected, b.removeByte()) << "step " << step;
+        take(std::min(size, 1));
+        break;
+      }
+      case 5: {
+        const int expected = size >= 2 ? (model[0] << 8 | model[1]) : 0xCDCD;
+        ASSERT_EQ(expected, b.readShort()) << "step " << step;
+        ASSERT_EQ(static_cast<short>(expected), b.removeShort()) << "step " << step;
+        take(std::min(size, 2));
+        break;
+      }
+      case 6: {
+        unsigned int expected = 0xCDCDCDCDu;
+        if (size >= 4) {
+          expected =
+              static_cast<unsigned int>(model[0]) << 24 | model[1] << 16 | model[2] << 8 | model[3];
+        }
+        ASSERT_EQ(static_cast<int>(expected), b.removeInt()) << "step " << step;
+        take(std::min(size, 4));
+        break;
+      }
+      case 7: {
+        const int n = pick(0, 60);
+        b.removeBytes0(n);
+        take(std::min(size, n));
+        break;
+      }
+      case 8: {
+        const int n = pick(-2, 60);
+        CIPByteBuffer dst = bufferFromHex("EE");
+        b.removeBytes(n, dst);
+        ASSERT_EQ(hexOf(take(std::clamp(n, 0, size))), hexOf(dst)) << "step " << step;
+        break;
+      }
+      case 9:
+        if (size < 4000) {
+          b.appendBuffer(&b);
+          model.insert(model.end(), model.begin(), model.end());
+        }
+        break;
+      case 10: {
+        const int n = pick(0, size);
+        b.appendBytes0(-n);
+        model.resize(static_cast<size_t>(size - n));
+        break;
+      }
+      case 11: {
+        const int n = pick(0, size + 40);
+        b.resize(n);
+        model.resize(static_cast<size_t>(n), 0);
+        break;
+      }
+      case 12:
+        if (size > 0) {
+          const int from = pick(0, size - 1);
+          const int n = pick(1, size - from);
+          b.appendBytes0(b.getBuffer() + from, n);
+          std::vector<unsigned char> part(model.begin() + from, model.begin() + from + n);
+          model.insert(model.end(), part.begin(), part.end());
+        }
+        break;
+    }
+    expectMatches(model, b, step);
+    if (testing::Test::HasFatalFailure()) return;
+  }
+}
+
+}  // namespace
