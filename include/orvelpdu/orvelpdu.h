@@ -7,6 +7,8 @@
 #include "orvelpdu/base/MemoryRegistry.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 #include "orvelpdu/data/CIPByteData.h"
+#include "orvelpdu/pdu/CPDU.h"
+#include "orvelpdu/pdu/CPDUHeader.h"
 #include "orvelpdu/tlv/CTLV.h"
 #include "orvelpdu/tlv/CTLVByte.h"
 #include "orvelpdu/tlv/CTLVEmpty.h"
@@ -15,7 +17,5 @@
 #include "orvelpdu/tlv/CTLVShort.h"
 #include "orvelpdu/tlv/CTLVString.h"
 #include "orvelpdu/tlv/CTLVUByte.h"
-#include "orvelpdu/pdu/CPDU.h"
-#include "orvelpdu/pdu/CPDUHeader.h"
 
 #endif  // ORVELPDU_ORVELPDU_H_
