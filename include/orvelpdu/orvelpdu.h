@@ -7,5 +7,6 @@
 #include "orvelpdu/base/MemoryRegistry.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 #include "orvelpdu/data/CIPByteData.h"
+#include "orvelpdu/data/CIPByteDataList.h"
 
 #endif  // ORVELPDU_ORVELPDU_H_
