@@ -7,6 +7,7 @@
 #include "orvelpdu/base/MemoryRegistry.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 #include "orvelpdu/data/CIPByteData.h"
+#include "orvelpdu/data/CIPByteDataList.h"
 #include "orvelpdu/pdu/CPDU.h"
 #include "orvelpdu/pdu/CPDUHeader.h"
 #include "orvelpdu/tlv/CTLV.h"

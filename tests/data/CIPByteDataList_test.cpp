@@ -1,0 +1,545 @@
+#include "orvelpdu/data/CIPByteDataList.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "orvelpdu/base/MemoryRegistry.h"
+#include "orvelpdu/buffer/CIPByteBuffer.h"
+#include "support/FailingNew.h"
+#include "support/Hex.h"
+#include "support/TestList.h"
+
+namespace {
+
+using orvelpdu::test::bufferFromHex;
+using orvelpdu::test::hexOf;
+using orvelpdu::test::newTestItem;
+using orvelpdu::test::ScopedAllocationFailure;
+using orvelpdu::test::TestItem;
+using orvelpdu::test::TestList;
+
+const int kByte = CIPByteDataList::BYTE_SIZE;
+const int kShort = CIPByteDataList::SHORT_SIZE;
+const int kInt = CIPByteDataList::INT_SIZE;
+
+// Appends items numbered first, first + 1, ... (as shorts), each with an empty text.
+void fill(CIPByteDataList& list, int n, int first = 0) {
+  for (int i = 0; i < n; ++i) {
+    ASSERT_EQ(1, list.addValue(newTestItem(static_cast<short>(first + i))));
+  }
+}
+
+std::vector<int> numbers(CIPByteDataList& list) {
+  std::vector<int> out;
+  for (int i = 0; i < list.getCount(); ++i) {
+    out.push_back(static_cast<TestItem*>(list.getValue(i))->number);
+  }
+  return out;
+}
+
+std::vector<CIPByteData*> pointers(CIPByteDataList& list) {
+  std::vector<CIPByteData*> out;
+  for (int i = 0; i < list.getCount(); ++i) out.push_back(list.getValue(i));
+  return out;
+}
+
+std::string encoded(CIPByteDataList& list) {
+  CIPByteBuffer buffer;
+  EXPECT_EQ(1, list.getData(buffer));
+  return hexOf(buffer);
+}
+
+// The registry and the live items at one moment, to compare with later.
+struct Tally {
+  int registered = _CountMemory();
+  int live = TestItem::liveCount();
+  long dels = _CountDelMemory();
+
+  long disposedSince() const { return _CountDelMemory() - dels; }
+  // Every item made since is destroyed and unregistered.
+  bool balanced() const { return registered == _CountMemory() && live == TestItem::liveCount(); }
+};
+
+// Records the numbers of the items that reach the virtual destroyValue, in order.
+class RecordingList : public TestList {
+ public:
+  RecordingList() : TestList(100, kInt) {}
+  void destroyValue(CIPByteData*& item) override {
+    if (item != nullptr) seen.push_back(static_cast<TestItem*>(item)->number);
+    TestList::destroyValue(item);
+  }
+  std::vector<int> seen;
+};
+
+// ---- Adding and reading items ----
+
+TEST(CIPByteDataList, AddValueStopsAtTheMaximumAndLeavesRefusedItemsWithTheCaller) {
+  Tally tally;
+  {
+    TestList list(3, kByte);
+    fill(list, 3, 1);
+    TestItem* refused = newTestItem(4);
+    EXPECT_EQ(0, list.addValue(refused));
+    EXPECT_EQ(3, list.getCount());
+    EXPECT_NE(-1, _FindMemory(refused));  // untouched: still the caller's
+    CIPByteData* mine = refused;
+    list.destroyValue(mine);
+    EXPECT_EQ(nullptr, mine);
+    EXPECT_EQ(-1, _FindMemory(refused));
+    EXPECT_EQ(std::vector<int>({1, 2, 3}), numbers(list));
+  }
+  EXPECT_TRUE(tally.balanced());
+}
+
+TEST(CIPByteDataList, ListsWithoutRoomRefuseEveryItemAndEncodeZero) {
+  Tally tally;
+  TestList byDefault;
+  TestList negative(-1, kByte);
+  CIPByteData* item = newTestItem(1);
+  EXPECT_EQ(0, byDefault.addValue(item));
+  EXPECT_EQ(0, negative.addValue(item));
+  byDefault.destroyValue(item);
+  EXPECT_TRUE(tally.balanced());
+  EXPECT_EQ("00 00 00 00", encoded(byDefault));
+  EXPECT_EQ("00", encoded(negative));
+}
+
+TEST(CIPByteDataList, GetValueAnswersNullOutsideTheHeldRange) {
+  TestList list(5, kInt);
+  EXPECT_EQ(nullptr, list.getValue(0));
+  fill(list, 2);
+  EXPECT_NE(nullptr, list.getValue(1));
+  for (int index : {-1, 2, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()}) {
+    EXPECT_EQ(nullptr, list.getValue(index));
+  }
+}
+
+TEST(CIPByteDataList, DestroyValueIgnoresNullAndNullsThePointerItDisposedOf) {
+  TestList list;
+  const long dels = _CountDelMemory();
+  CIPByteData* none = nullptr;
+  list.destroyValue(none);
+  EXPECT_EQ(dels, _CountDelMemory());
+
+  Tally tally;
+  CIPByteData* item = newTestItem(7);
+  list.destroyValue(item);
+  EXPECT_EQ(nullptr, item);
+  EXPECT_EQ(1, tally.disposedSince());
+  EXPECT_TRUE(tally.balanced());
+}
+
+// A stored null would crash getData; the count edges are where a width check could slip.
+TEST(CIPByteDataList, AddValueRefusesNullAtEveryCountEdge) {
+  for (int n : {0, 255, 256, 65535, 65536}) {
+    SCOPED_TRACE(n);
+    TestList list(70000, kInt);
+    fill(list, n);
+    EXPECT_EQ(0, list.addValue(nullptr));
+    EXPECT_EQ(n, list.getCount());
+    CIPByteBuffer buffer;
+    EXPECT_EQ(1, list.getData(buffer));
+    EXPECT_EQ(4u + 3u * static_cast<unsigned>(n), buffer.getLength());
+  }
+}
+
+// ---- Encoding ----
+
+TEST(CIPByteDataList, EncodesTheCountInItsWidthThenTheItemsInOrder) {
+  for (int width : {kByte, kShort, kInt, 3}) {
+    SCOPED_TRACE(width);
+    TestList list(2, width);
+    ASSERT_EQ(1, list.addValue(newTestItem(0x0102, "ab")));
+    ASSERT_EQ(1, list.addValue(newTestItem(0x0304, "")));
+    const std::string items = "01 02 61 62 00 03 04 00";
+    const std::string count = width == kByte    ? "02 "
+                              : width == kShort ? "00 02 "
+                              : width == kInt   ? "00 00 00 02 "
+                                                : "";
+    EXPECT_EQ(count + items, encoded(list));
+  }
+  TestList hundreds(300, kShort);
+  fill(hundreds, 300);
+  EXPECT_EQ("01 2C 00 00 00", encoded(hundreds).substr(0, 14));
+}
+
+TEST(CIPByteDataList, GetDataRefusesACountItsWidthCannotCarry) {
+  struct Case {
+    int width;
+    int items;
+    int result;
+    std::string countHex;
+  };
+  for (const Case& c :
+       {Case{kByte, 255, 1, "FF"}, Case{kByte, 256, 0, ""}, Case{kShort, 65535, 1, "FF FF"},
+        Case{kShort, 65536, 0, ""}, Case{kInt, 65536, 1, "00 01 00 00"}}) {
+    SCOPED_TRACE(c.items);
+    TestList list(70000, c.width);
+    fill(list, c.items);
+    CIPByteBuffer buffer = bufferFromHex("AA");
+    EXPECT_EQ(c.result, list.getData(buffer));
+    const std::string hex = hexOf(buffer);
+    if (c.result == 0) {
+      EXPECT_EQ("AA", hex);  // nothing appended, what was there kept
+    } else {
+      EXPECT_EQ("AA " + c.countHex + " 00 00 00", hex.substr(0, 3 + c.countHex.size() + 9));
+    }
+  }
+}
+
+// ---- Parsing ----
+
+TEST(CIPByteDataList, RoundTripsThroughEveryCountWidth) {
+  for (int width : {kByte, kShort, kInt, 3}) {
+    SCOPED_TRACE(width);
+    TestList source(10, width);
+    ASSERT_EQ(1, source.addValue(newTestItem(-2, "text")));
+    fill(source, 2, 40);
+    CIPByteBuffer buffer;
+    ASSERT_EQ(1, source.getData(buffer));
+    buffer.appendByte(0xEE);
+
+    TestList parsed(10, width);
+    EXPECT_EQ(1, parsed.setData(buffer));
+    if (width == 3) {  // no count field: nothing is read, nothing kept
+      EXPECT_EQ(0, parsed.getCount());
+      EXPECT_EQ(0, parsed.factoryCalls);
+      EXPECT_EQ("FF FE 74 65 78 74 00 00 28 00 00 29 00 EE", hexOf(buffer));
+      continue;
+    }
+    EXPECT_EQ(std::vector<int>({-2, 40, 41}), numbers(parsed));
+    EXPECT_EQ(CString("text"), static_cast<TestItem*>(parsed.getValue(0))->text);
+    EXPECT_EQ("EE", hexOf(buffer));
+  }
+}
+
+TEST(CIPByteDataList, FullListStillParsesEveryPositionAndDisposesOfTheSurplus) {
+  Tally tally;
+  {
+    TestList list(3, kByte);
+    CIPByteBuffer buffer = bufferFromHex("05 00 01 00 00 02 00 00 03 00 00 04 00 00 05 00 EE");
+    EXPECT_EQ(1, list.setData(buffer));
+    EXPECT_EQ(5, list.factoryCalls);
+    EXPECT_EQ(std::vector<int>({1, 2, 3}), numbers(list));
+    EXPECT_EQ(2, list.destroyCalls);
+    EXPECT_EQ(2, tally.disposedSince());
+    EXPECT_EQ("EE", hexOf(buffer));
+  }
+  EXPECT_TRUE(tally.balanced());
+}
+
+TEST(CIPByteDataList, NullFactoryResultSkipsItsPositionWithoutReading) {
+  TestList list(10, kByte);
+  list.nullOnCall = 1;
+  CIPByteBuffer buffer = bufferFromHex("03 00 01 00 00 02 00 00 03 00");
+  EXPECT_EQ(1, list.setData(buffer));
+  EXPECT_EQ(std::vector<int>({1, 2}), numbers(list));
+  EXPECT_EQ("00 03 00", hexOf(buffer));
+}
+
+TEST(CIPByteDataList, ItemThatFailsToParseIsStillKept) {
+  TestList list(10, kByte);
+  CIPByteBuffer buffer = bufferFromHex("02 00 01 00 00");
+  EXPECT_EQ(1, list.setData(buffer));
+  // The second position finds one byte: its short reads as the fill, its text is missing.
+  EXPECT_EQ(std::vector<int>({1, static_cast<short>(0xCDCD)}), numbers(list));
+  EXPECT_EQ(1, buffer.isEmpty());
+}
+
+TEST(CIPByteDataList, ParsingFirstDisposesOfHeldItemsEvenFromAnEmptyBuffer) {
+  Tally tally;
+  TestList list(10, kInt);
+  fill(list, 2);
+  CIPByteBuffer empty;
+  EXPECT_EQ(1, list.setData(empty));
+  EXPECT_EQ(0, list.getCount());
+  EXPECT_EQ(2, list.destroyCalls);
+  EXPECT_TRUE(tally.balanced());
+}
+
+TEST(CIPByteDataList, MissingOrShortInputCreatesNoItemsWithEveryWidth) {
+  // Empty buffers; count fields cut short, which read as the 0xCD fill (205 or 52685 items
+  // for the unsigned widths); a count with nothing behind it.
+  struct Case {
+    int width;
+    const char* hex;
+  };
+  for (const Case& c : {Case{kByte, ""}, Case{kShort, ""}, Case{kInt, ""}, Case{kShort, "01"},
+                        Case{kInt, "00 00 01"}, Case{kByte, "01"}, Case{kShort, "00 03"}}) {
+    SCOPED_TRACE(std::string(c.hex) + " width " + std::to_string(c.width));
+    TestList list(70000, c.width);
+    CIPByteBuffer buffer = bufferFromHex(c.hex);
+    EXPECT_EQ(1, list.setData(buffer));
+    EXPECT_EQ(0, list.getCount());
+    EXPECT_EQ(0, list.factoryCalls);
+    EXPECT_EQ(1, buffer.isEmpty());
+  }
+}
+
+TEST(CIPByteDataList, CountBeyondTheInputStopsWhereTheBytesEnd) {
+  struct Case {
+    int width;
+    std::string count;
+  };
+  for (const Case& c : {Case{kByte, "05"}, Case{kShort, "00 05"}, Case{kInt, "00 00 00 05"},
+                        Case{kInt, "7F FF FF FF"}}) {
+    SCOPED_TRACE(c.count);
+    TestList list(10, c.width);
+    CIPByteBuffer buffer = bufferFromHex(c.count + " 00 01 00 00 02 00");
+    EXPECT_EQ(1, list.setData(buffer));
+    EXPECT_EQ(std::vector<int>({1, 2}), numbers(list));
+    EXPECT_EQ(2, list.factoryCalls);
+  }
+  // The count alone: two billion promised items, none made.
+  TestList list(10, kInt);
+  CIPByteBuffer countOnly = bufferFromHex("7F FF FF FF");
+  EXPECT_EQ(1, list.setData(countOnly));
+  EXPECT_EQ(0, list.factoryCalls);
+}
+
+TEST(CIPByteDataList, NegativeAndZeroIntCountsMeanNoItems) {
+  for (const char* count : {"FF FF FF FF", "00 00 00 00", "CD CD CD CD"}) {
+    SCOPED_TRACE(count);
+    TestList list(10, kInt);
+    CIPByteBuffer buffer = bufferFromHex(std::string(count) + " 00 01 00");
+    EXPECT_EQ(1, list.setData(buffer));
+    EXPECT_EQ(0, list.getCount());
+    EXPECT_EQ(0, list.factoryCalls);
+    EXPECT_EQ("00 01 00", hexOf(buffer));
+  }
+}
+
+// The all-ones unsigned counts are the largest lists each width carries.
+TEST(CIPByteDataList, FullestByteAndShortListsRoundTrip) {
+  struct Case {
+    int width;
+    int n;
+    std::string countHex;
+  };
+  for (const Case& c : {Case{kByte, 255, "FF"}, Case{kShort, 65535, "FF FF"}}) {
+    SCOPED_TRACE(c.n);
+    Tally tally;
+    {
+      TestList source(c.n, c.width);
+      fill(source, c.n, -100);
+      CIPByteBuffer buffer;
+      ASSERT_EQ(1, source.getData(buffer));
+      const std::string wire = hexOf(buffer);
+      EXPECT_EQ(c.countHex, wire.substr(0, c.countHex.size()));
+
+      TestList parsed(c.n, c.width);
+      EXPECT_EQ(1, parsed.setData(buffer));
+      EXPECT_EQ(1, buffer.isEmpty());
+      EXPECT_EQ(numbers(source), numbers(parsed));
+      EXPECT_EQ(wire, encoded(parsed));
+    }
+    EXPECT_TRUE(tally.balanced());
+  }
+}
+
+// ---- Shared ownership ----
+
+TEST(CIPByteDataList, CopiesShareTheItemsAndTakeMaximumAndWidth) {
+  TestList source(3, kShort);
+  fill(source, 2);
+  TestList copy(source);
+  EXPECT_EQ(pointers(source), pointers(copy));
+  EXPECT_EQ(encoded(source), encoded(copy));
+  fill(copy, 1, 9);
+  CIPByteData* extra = newTestItem(10);
+  EXPECT_EQ(0, copy.addValue(extra));  // full at the copied maximum
+  copy.destroyValue(extra);
+  EXPECT_EQ(2, source.getCount());
+
+  TestList assigned(50, kByte);
+  assigned = source;
+  EXPECT_EQ(pointers(source), pointers(assigned));
+  EXPECT_EQ("00 02 00 00 00 00 01 00", encoded(assigned));
+}
+
+TEST(CIPByteDataList, EveryItemIsDisposedOfOnceWhateverOrderTheHoldersGoIn) {
+  std::array<int, 3> order = {0, 1, 2};
+  do {
+    SCOPED_TRACE(std::to_string(order[0]) + std::to_string(order[1]) + std::to_string(order[2]));
+    Tally tally;
+    std::array<std::unique_ptr<TestList>, 3> lists;
+    lists[0] = std::make_unique<TestList>(10, kInt);
+    fill(*lists[0], 4);
+    lists[1] = std::make_unique<TestList>(*lists[0]);
+    lists[2] = std::make_unique<TestList>();
+    *lists[2] = *lists[1];
+    for (int i = 0; i < 2; ++i) {
+      lists[static_cast<size_t>(order[static_cast<size_t>(i)])].reset();
+      EXPECT_EQ(0, tally.disposedSince());
+    }
+    lists[static_cast<size_t>(order[2])].reset();
+    EXPECT_EQ(4, tally.disposedSince());
+    EXPECT_TRUE(tally.balanced());
+  } while (std::next_permutation(order.begin(), order.end()));
+}
+
+TEST(CIPByteDataList, AssignmentDisposesOfReplacedItemsNoOtherListHolds) {
+  Tally tally;
+  {
+    TestList target(10, kInt);
+    fill(target, 2, 1);
+    TestList keeper(target);  // still holds the first two items
+    TestList source(10, kInt);
+    fill(source, 1, 3);
+
+    target = source;
+    EXPECT_EQ(0, tally.disposedSince());
+    EXPECT_EQ(pointers(source), pointers(target));
+
+    TestList other(10, kInt);
+    fill(other, 2, 4);
+    RecordingList recorder;
+    fill(recorder, 2, 6);
+    static_cast<TestList&>(recorder) = other;
+    EXPECT_EQ(std::vector<int>({6, 7}), recorder.seen);  // through the override, in order
+    EXPECT_EQ(2, tally.disposedSince());
+    EXPECT_EQ(std::vector<int>({1, 2}), numbers(keeper));
+  }
+  EXPECT_EQ(7, tally.disposedSince());
+  EXPECT_TRUE(tally.balanced());
+}
+
+TEST(CIPByteDataList, AssignmentBetweenSharersAndSelfAssignmentDisposeOfNothing) {
+  Tally tally;
+  TestList list(10, kByte);
+  fill(list, 3);
+  const auto before = pointers(list);
+  TestList copy(list);
+  list = copy;
+  copy = list;
+  TestList& alias = list;
+  list = alias;
+  EXPECT_EQ(before, pointers(list));
+  EXPECT_EQ(before, pointers(copy));
+  EXPECT_EQ(0, tally.disposedSince());
+  EXPECT_EQ(0, list.destroyCalls + copy.destroyCalls);
+  EXPECT_EQ("03 00 00 00 00 01 00 00 02 00", encoded(list));
+}
+
+TEST(CIPByteDataList, ResetAndParseLetGoOfSharedItemsWithoutDisposingOfThem) {
+  Tally tally;
+  RecordingList list;
+  fill(list, 3, 1);
+  {
+    TestList copy(list);
+    CIPByteBuffer buffer = bufferFromHex("00 00 00 01 00 09 00");
+    list.setData(buffer);  // into a list holding shared items
+    EXPECT_TRUE(list.seen.empty());
+    EXPECT_EQ(std::vector<int>({9}), numbers(list));
+    EXPECT_EQ(std::vector<int>({1, 2, 3}), numbers(copy));
+    copy.resetValues();
+    EXPECT_EQ(3, copy.destroyCalls);
+    EXPECT_EQ(3, tally.disposedSince());
+  }
+  fill(list, 2, 10);
+  list.resetValues();
+  EXPECT_EQ(std::vector<int>({9, 10, 11}), list.seen);  // first to last, through the override
+  list.resetValues();
+  EXPECT_EQ(3u, list.seen.size());
+  EXPECT_TRUE(tally.balanced());
+}
+
+// ---- Allocation failure ----
+
+TEST(CIPByteDataList, AddValueThatCannotAllocateLeavesListAndItemUnchanged) {
+  for (int n : {0, 1, 2, 3, 4, 8, 9}) {
+    SCOPED_TRACE(n);
+    Tally tally;
+    const long fired = orvelpdu::test::forEachAllocationFailure([&](long k) {
+      TestList list(100, kInt);
+      fill(list, n);
+      const auto before = pointers(list);
+      CIPByteData* item = newTestItem(99);
+      ScopedAllocationFailure failure(k);
+      try {
+        EXPECT_EQ(1, list.addValue(item));
+      } catch (const std::bad_alloc&) {
+        EXPECT_EQ(before, pointers(list));
+        EXPECT_NE(-1, _FindMemory(item));
+        list.destroyValue(item);  // still the caller's to dispose of
+      }
+      return failure.fired();
+    });
+    EXPECT_GE(fired, 1);
+    EXPECT_TRUE(tally.balanced());
+  }
+}
+
+TEST(CIPByteDataList, ParsingThatThrowsDisposesOfThePendingItemAndKeepsTheAcceptedOnes) {
+  // Texts past the small-string size, so that each item's own setData allocates too.
+  TestList source(10, kInt);
+  ASSERT_EQ(1, source.addValue(newTestItem(1, "the first text, long enough to allocate")));
+  ASSERT_EQ(1, source.addValue(newTestItem(2, "the second text, long enough to allocate")));
+  ASSERT_EQ(1, source.addValue(newTestItem(3, "the third text, long enough to allocate")));
+  CIPByteBuffer wire;
+  ASSERT_EQ(1, source.getData(wire));
+
+  Tally tally;
+  long threwMidway = 0;
+  const long fired = orvelpdu::test::forEachAllocationFailure([&](long k) {
+    TestList list(10, kInt);
+    fill(list, 1, 50);
+    CIPByteBuffer buffer(wire);
+    bool threw = false;
+    {
+      ScopedAllocationFailure failure(k);
+      try {
+        list.setData(buffer);
+      } catch (const std::bad_alloc&) {
+        threw = true;
+      }
+      if (!failure.fired()) return false;
+    }
+    EXPECT_TRUE(threw);
+    const int kept = list.getCount();
+    EXPECT_LE(kept, 3);
+    for (int i = 0; i < kept; ++i) {
+      auto* item = static_cast<TestItem*>(list.getValue(i));
+      EXPECT_EQ(i + 1, item->number);
+      EXPECT_EQ(static_cast<TestItem*>(source.getValue(i))->text, item->text);
+    }
+    // Only the accepted items live: the pending one and the old one are gone.
+    EXPECT_EQ(tally.live + kept, TestItem::liveCount());
+    if (kept > 0 && kept < 3) ++threwMidway;
+    return true;
+  });
+  EXPECT_GT(fired, 6);
+  EXPECT_GT(threwMidway, 0);
+  EXPECT_TRUE(tally.balanced());
+}
+
+TEST(CIPByteDataList, CopyOrAssignmentThatCannotAllocateChangesNothing) {
+  Tally tally;
+  const long fired = orvelpdu::test::forEachAllocationFailure([&](long k) {
+    TestList source(10, kInt);
+    fill(source, 3, 1);
+    TestList target(10, kByte);
+    fill(target, 2, 7);
+    ScopedAllocationFailure failure(k);
+    try {
+      TestList copy(source);
+      target = source;
+    } catch (const std::bad_alloc&) {
+      EXPECT_EQ(std::vector<int>({7, 8}), numbers(target));
+      EXPECT_EQ("02 00 07 00 00 08 00", encoded(target));  // its width kept too
+    }
+    return failure.fired();
+  });
+  EXPECT_EQ(2, fired);  // the copy's storage, then the assignment's
+  // Had a failed copy kept a hold, its items would never be disposed of.
+  EXPECT_TRUE(tally.balanced());
+}
+
+}  // namespace
