@@ -47,6 +47,13 @@ class Annotator {
     std::printf("  %4u  %2u  %-22s %d\n", at, 1u, field, v);
     return v;
   }
+  int tag(const char* (*name)(int)) {
+    const unsigned at = offset();
+    const int v = static_cast<uint16_t>(in_.removeShort());
+    std::printf("  %4u  %2u  %-22s 0x%04X (%s)\n", at, 2u, "tag", static_cast<unsigned>(v),
+                name(v));
+    return v;
+  }
   void cstring(const char* field) {
     const unsigned at = offset();
     CString s;
@@ -108,8 +115,7 @@ void annotateSubmitText(const CIPByteBuffer& wire) {
   a.integer("validity (s)");
   a.bytes("text", a.shortValue("text length"));
   while (!a.empty()) {
-    const int tag = a.shortValue("tag");
-    std::printf("              (%s)\n", tagField(tag));
+    a.tag(tagField);
     const int length = a.shortValue("  length");
     if (length > 0) a.bytes("  value", length);
   }

@@ -1,12 +1,10 @@
 #include "SubmitTextResp.h"
 
-#include "SubmitText.h"
-
 namespace textmsg {
 
 SubmitTextResp::SubmitTextResp() : Message(kCommandId) {}
 
-SubmitTextResp::SubmitTextResp(SubmitText& request) : SubmitTextResp() {
+SubmitTextResp::SubmitTextResp(CPDU& request) : SubmitTextResp() {
   setSequenceNumber(request.getSequenceNumber());
 }
 

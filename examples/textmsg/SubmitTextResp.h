@@ -15,7 +15,7 @@ class SubmitTextResp : public Message {
 
   SubmitTextResp();
   // The response to `request`: the same sequence number, so that equals() pairs them.
-  explicit SubmitTextResp(SubmitText& request);
+  explicit SubmitTextResp(CPDU& request);
 
   int getBody(CIPByteBuffer& out) override;
   int setBody(CIPByteBuffer& in) override;
