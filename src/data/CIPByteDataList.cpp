@@ -1,5 +1,6 @@
 #include "orvelpdu/data/CIPByteDataList.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "orvelpdu/base/MemoryRegistry.h"
@@ -15,6 +16,8 @@ namespace {
 // The largest counts the unsigned count fields can carry.
 constexpr int kMaxByteCount = 255;
 constexpr int kMaxShortCount = 65535;
+// The most item slots setData reserves before it has parsed any item.
+constexpr int kReserveLimit = 256;
 
 // Takes one more hold on every item of `entries`. Never throws, so a copy that has got its
 // storage cannot fail halfway through sharing.
@@ -118,6 +121,13 @@ int CIPByteDataList::removeCount(CIPByteBuffer& buffer) const {
 int CIPByteDataList::setData(CIPByteBuffer& buffer) {
   resetValues();
   const int count = removeCount(buffer);
+  // Storage for the items up front, so that a short list takes one allocation rather than
+  // one per doubling. Only as many as the list may keep and the input could hold, and never
+  // more than kReserveLimit: a count that overstates the input reserves little, and a long
+  // list grows geometrically from there.
+  const int expected = std::min(
+      {count, maximumCount, static_cast<int>(buffer.getLength()), orvelpdu::detail::kReserveLimit});
+  if (expected > 0) items.reserve(static_cast<size_t>(expected));
   // The count alone never drives the loop: a position that finds no bytes ends it, so a
   // count read from missing bytes, or one that overstates the input, creates nothing.
   for (int position = 0; position < count && !buffer.isEmpty(); ++position) {

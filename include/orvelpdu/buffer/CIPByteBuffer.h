@@ -35,6 +35,10 @@
 #include "orvelpdu/base/CString.h"
 #include "orvelpdu/export.h"
 
+namespace orvelpdu::detail {
+class BufferAccess;
+}  // namespace orvelpdu::detail
+
 class ORVELPDU_API CIPByteBuffer : public CBaseObj {
  public:
   CIPByteBuffer();
@@ -182,6 +186,9 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   static void Free(unsigned char* p);
 
  private:
+  // The library's own parsers look at bytes in place through it (no client can).
+  friend class orvelpdu::detail::BufferAccess;
+
   static const unsigned char SZ_BYTE;
   static const unsigned char SZ_SHORT;
   static const unsigned char SZ_INT;
@@ -201,9 +208,12 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
 
   unsigned char* buffer;  // first held byte, inside `block`
   unsigned int length;    // bytes held from `buffer` on; never above 2^31 - 1
-  unsigned char* block;   // start of the held allocation, or null
-  int capacity;           // bytes usable from `block` on, when `sizeKnown`
-  bool sizeKnown;         // false for a block handed in by the caller
+  // Start of the held allocation, or null. Null with a non-null `buffer`: the bytes are
+  // another buffer's, lent for the length of one library call (BufferAccess); they are never
+  // released or moved, and the first change that needs room copies them into a block.
+  unsigned char* block;
+  int capacity;    // bytes usable from `block` on, when `sizeKnown`
+  bool sizeKnown;  // false for a block handed in by the caller
 };
 
 #endif  // ORVELPDU_BUFFER_CIPBYTEBUFFER_H_
