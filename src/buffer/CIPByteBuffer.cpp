@@ -307,8 +307,9 @@ void CIPByteBuffer::removeBytes0(int count) {
 
 void CIPByteBuffer::removeBytes(int count, CIPByteBuffer& dst) {
   if (&dst == this) return;
-  if (count >= static_cast<int>(length) && length > 0 && block != nullptr) {
-    // Everything goes: the block itself changes hands instead of a copy of its bytes.
+  if (count >= static_cast<int>(length) && length > 0 && block != nullptr && sizeKnown) {
+    // Everything goes: the block itself changes hands instead of a copy of its bytes. Only a
+    // block this buffer made, whose size it knows; lent bytes and adopted blocks are copied.
     dst.empty();
     dst.buffer = buffer;
     dst.length = length;
