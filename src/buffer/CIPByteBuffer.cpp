@@ -23,9 +23,9 @@ constexpr unsigned char kFillByte = 0xCD;
 constexpr int kFillShort = 0xCDCD;
 constexpr int kFillInt = static_cast<int>(0xCDCDCDCDu);
 constexpr int kMaxLength = INT_MAX;
-// The smallest block the buffer grows into: a PDU header and a few fields fit without a
-// second allocation.
-constexpr int kMinCapacity = 64;
+// The smallest block the buffer grows into: a typical PDU, built field by field, fits
+// without a second allocation.
+constexpr int kMinCapacity = 512;
 
 // Capacity for `needed` bytes when growing from `current`: at least double, so that n
 // appends cost O(n) copying in total.
@@ -93,7 +93,16 @@ void CIPByteBuffer::Free(unsigned char* p) {
   if (p != nullptr) ::operator delete(p);
 }
 
-unsigned char* CIPByteBuffer::makeRoom(int count) {
+// Spare room behind the held bytes, the common case, is found here, inlined into every
+// append; only growing costs a call.
+inline unsigned char* CIPByteBuffer::makeRoom(int count) {
+  if (block != nullptr && count <= capacity - (buffer - block) - static_cast<long long>(length)) {
+    return nullptr;
+  }
+  return growRoom(count);
+}
+
+unsigned char* CIPByteBuffer::growRoom(int count) {
   const int len = static_cast<int>(length);
   if (count > kMaxLength - len) throw std::bad_alloc();
   const int needed = len + count;

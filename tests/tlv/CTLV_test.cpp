@@ -428,9 +428,10 @@ TEST(CTLV, ValueWriterFailingHalfwayLeavesOutputUnchanged) {
 }
 
 TEST(CTLV, AllocationFailureInGetDataLeavesOutputUnchanged) {
-  // Prefills around the buffer's first growth step, so that the failure lands on the tag,
-  // on the length placeholder and on the value in turn.
-  for (int prefill : {0, 1, 61, 62, 63, 64, 100}) {
+  // Prefills around the end of the first block a growing buffer gets (512 bytes), so that the
+  // failure lands on the tag, on the length placeholder and on the value (90 bytes) in turn;
+  // a buffer without a block, and one whose block is exactly full, need a block at once.
+  for (int prefill : {0, 419, 508, 509, 510, 511, 512, 600}) {
     long failures = forEachAllocationFailure([prefill](long k) {
       CIPByteBuffer out = bufferOf(pattern(prefill));
       const std::string before = hexOf(out);
