@@ -1,6 +1,7 @@
 // Peak memory of parsing a 1 MB message: how far the heap rises above what the process held
 // with the message received (in a CIPByteBuffer) and before parsing began, measured by the
-// counting allocator, and the growth of the resident set over the same span. Two messages of
+// counting allocator (the resident set would mostly show memory the allocator kept from
+// earlier benchmarks and hands out again). Two messages of
 // the example protocol's framing (textmsg::Message), each about 1 MB:
 //   octets  a list of 1,024 octet-string TLVs of 1,020 bytes each, the case the target is
 //           about: the parsed PDU holds about as much as the message itself;
@@ -9,10 +10,6 @@
 #include <benchmark/benchmark.h>
 
 #include <climits>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <string>
 
 #include "orvelpdu/orvelpdu.h"
 #include "support/AllocationCounter.h"
@@ -62,24 +59,6 @@ class Bulk : public textmsg::Message {
   List items;
 };
 
-// VmRSS or VmHWM of this process in bytes, 0 when unreadable.
-double statusBytes(const char* field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind(field, 0) == 0) return std::stod(line.substr(std::strlen(field) + 1)) * 1024.0;
-  }
-  return 0;
-}
-
-// Restarts the kernel's peak-RSS mark (VmHWM) at the current RSS; false when not allowed.
-bool resetPeakRss() {
-  std::ofstream clear("/proc/self/clear_refs");
-  clear << "5";
-  clear.flush();
-  return static_cast<bool>(clear);
-}
-
 template <class List>
 void measure(benchmark::State& state, CIPByteBuffer& wire, bool target) {
   using orvelpdu::bench::liveBytes;
@@ -89,15 +68,12 @@ void measure(benchmark::State& state, CIPByteBuffer& wire, bool target) {
     CIPByteBuffer in;
     in.appendBytes0(wire.getBuffer(), static_cast<int>(wire.getLength()));
     const std::size_t baseline = liveBytes();
-    const bool rssReset = resetPeakRss();
-    const double rssBefore = statusBytes("VmRSS:");
     orvelpdu::bench::resetPeakBytes();
     Bulk<List> message;
     if (message.setData(in) == 0) state.SkipWithError(message.error().c_str());
     const std::size_t peak = orvelpdu::bench::peakBytes();
     state.counters["peak_above_baseline"] = static_cast<double>(peak - baseline);
     state.counters["retained"] = static_cast<double>(liveBytes() - before);
-    state.counters["rss_growth"] = rssReset ? statusBytes("VmHWM:") - rssBefore : 0;
   }
   state.counters["message_bytes"] = messageBytes;
   state.counters["target"] = target ? 1 : 0;

@@ -181,11 +181,9 @@ void SummaryReporter::printMemory() const {
     }
     const double mb = 1024.0 * 1024.0;
     const double peak = counter(result.counters, "peak_above_baseline") / mb;
-    std::printf(
-        "  %-40s message %.2f MB, peak %.2f MB above baseline, parsed PDU holds %.2f MB, "
-        "peak RSS growth %.2f MB\n",
-        name.c_str(), counter(result.counters, "message_bytes") / mb, peak,
-        counter(result.counters, "retained") / mb, counter(result.counters, "rss_growth") / mb);
+    std::printf("  %-34s message %.2f MB, peak %.2f MB above baseline, parsed PDU holds %.2f MB\n",
+                name.c_str(), counter(result.counters, "message_bytes") / mb, peak,
+                counter(result.counters, "retained") / mb);
     if (counter(result.counters, "target") > 0) {
       std::printf("  target peak at most %.0f MB above baseline: %.2f MB, %s\n", kMaxPeakMegabytes,
                   peak, verdict(peak <= kMaxPeakMegabytes));

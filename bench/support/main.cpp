@@ -14,7 +14,7 @@
 namespace orvelpdu::bench {
 
 void keyComparison(benchmark::internal::Benchmark* benchmark) {
-  benchmark->Repetitions(11)->ReportAggregatesOnly(true)->MinTime(0.1)->Unit(
+  benchmark->Repetitions(21)->ReportAggregatesOnly(true)->MinTime(0.1)->Unit(
       benchmark::kNanosecond);
 }
 
