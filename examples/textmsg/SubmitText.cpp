@@ -79,10 +79,10 @@ int SubmitText::setOptionalBody(CIPByteBuffer& in) {
   messageClass = CTLVByte(kMessageClass);
   while (!in.isEmpty()) {
     if (in.getLength() < kTlvHeader) return fail("optional parameter header is cut short");
-    CIPByteBuffer frame;
-    in.readBytes(kTlvHeader, frame);
-    const short tag = frame.removeShort();
-    const int length = decodeUnsigned(frame.removeShort());
+    // Peek at the tag and length where they lie; the parameter's own setData removes them.
+    const unsigned char* frame = in.getBuffer();
+    const short tag = static_cast<short>((frame[0] << 8) | frame[1]);
+    const int length = (frame[2] << 8) | frame[3];
     if (static_cast<int>(in.getLength()) < kTlvHeader + length) {
       return fail("parameter " + tagName(tag) + " is cut short");
     }

@@ -9,6 +9,8 @@
 #include <new>
 #include <string>
 
+#include "buffer/BufferAccess.h"
+
 const unsigned char CIPByteBuffer::SZ_BYTE = 1;
 const unsigned char CIPByteBuffer::SZ_SHORT = 2;
 const unsigned char CIPByteBuffer::SZ_INT = 4;
@@ -21,9 +23,9 @@ constexpr unsigned char kFillByte = 0xCD;
 constexpr int kFillShort = 0xCDCD;
 constexpr int kFillInt = static_cast<int>(0xCDCDCDCDu);
 constexpr int kMaxLength = INT_MAX;
-// The smallest block the buffer grows into: a PDU header and a few fields fit without a
-// second allocation.
-constexpr int kMinCapacity = 64;
+// The smallest block the buffer grows into: a typical PDU, built field by field, fits
+// without a second allocation.
+constexpr int kMinCapacity = 512;
 
 // Capacity for `needed` bytes when growing from `current`: at least double, so that n
 // appends cost O(n) copying in total.
@@ -91,7 +93,16 @@ void CIPByteBuffer::Free(unsigned char* p) {
   if (p != nullptr) ::operator delete(p);
 }
 
-unsigned char* CIPByteBuffer::makeRoom(int count) {
+// Spare room behind the held bytes, the common case, is found here, inlined into every
+// append; only growing costs a call.
+inline unsigned char* CIPByteBuffer::makeRoom(int count) {
+  if (block != nullptr && count <= capacity - (buffer - block) - static_cast<long long>(length)) {
+    return nullptr;
+  }
+  return growRoom(count);
+}
+
+unsigned char* CIPByteBuffer::growRoom(int count) {
   const int len = static_cast<int>(length);
   if (count > kMaxLength - len) throw std::bad_alloc();
   const int needed = len + count;
@@ -133,8 +144,8 @@ void CIPByteBuffer::dropFront(int count) {
   buffer += count;
   length -= static_cast<unsigned int>(count);
   // Compacting once the dead prefix outgrows the live bytes keeps both the memory and the
-  // copying proportional to what the buffer holds.
-  if (buffer - block > static_cast<long long>(length)) {
+  // copying proportional to what the buffer holds. Lent bytes are not ours to move.
+  if (block != nullptr && buffer - block > static_cast<long long>(length)) {
     std::memmove(block, buffer, length);
     buffer = block;
   }
@@ -165,6 +176,11 @@ unsigned int CIPByteBuffer::getLength() const { return length; }
 
 void CIPByteBuffer::setLength(unsigned int n) {
   if (buffer == nullptr) return;
+  if (block == nullptr) {
+    // Lent bytes: only as many as were lent are known to be there.
+    length = std::min(length, n);
+    return;
+  }
   const long long offset = buffer - block;
   const long long limit = (sizeKnown ? capacity : kMaxLength) - offset;
   unsigned int clamped = static_cast<unsigned int>(std::min<long long>(n, limit));
@@ -300,6 +316,22 @@ void CIPByteBuffer::removeBytes0(int count) {
 
 void CIPByteBuffer::removeBytes(int count, CIPByteBuffer& dst) {
   if (&dst == this) return;
+  if (count >= static_cast<int>(length) && length > 0 && block != nullptr && sizeKnown) {
+    // Everything goes: the block itself changes hands instead of a copy of its bytes. Only a
+    // block this buffer made, whose size it knows; lent bytes and adopted blocks are copied.
+    dst.empty();
+    dst.buffer = buffer;
+    dst.length = length;
+    dst.block = block;
+    dst.capacity = capacity;
+    dst.sizeKnown = sizeKnown;
+    buffer = nullptr;
+    length = 0;
+    block = nullptr;
+    capacity = 0;
+    sizeKnown = true;
+    return;
+  }
   readBytes(count, dst);
   removeBytes0(count);
 }
@@ -464,4 +496,15 @@ void CIPByteBuffer::getHexDump(CString& s) const {
     text.push_back(kDigits[b & 0x0F]);
   }
   s = text.c_str();
+}
+
+// ---- Access for the library's own parsers ----
+
+void orvelpdu::detail::BufferAccess::lendFront(CIPByteBuffer& source, int count,
+                                               CIPByteBuffer& view) {
+  view.empty();
+  const int lent = std::min(count, static_cast<int>(source.length));
+  if (lent <= 0) return;
+  view.buffer = source.buffer;
+  view.length = static_cast<unsigned int>(lent);
 }

@@ -1,6 +1,7 @@
 #include "orvelpdu/data/CIPByteDataList.h"
 
-#include <memory>
+#include <algorithm>
+#include <cstddef>
 
 #include "orvelpdu/base/MemoryRegistry.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
@@ -15,12 +16,27 @@ namespace {
 // The largest counts the unsigned count fields can carry.
 constexpr int kMaxByteCount = 255;
 constexpr int kMaxShortCount = 65535;
+// The most item slots setData reserves before it has parsed any item.
+constexpr int kReserveLimit = 256;
 
-// Takes one more hold on every item of `entries`. Never throws, so a copy that has got its
-// storage cannot fail halfway through sharing.
-void holdAll(const std::vector<ListEntry>& entries) noexcept {
-  for (const ListEntry& entry : entries) {
-    entry.holders->fetch_add(1, std::memory_order_relaxed);
+// Makes `copy`, an entry-for-entry copy of `source`, hold every item of `source` too. Items
+// that only `source` has held so far get their count first, all of them before anything else
+// changes, so that a failed allocation leaves both sequences as they were.
+void share(const std::vector<ListEntry>& source, std::vector<ListEntry>& copy) {
+  std::size_t made = 0;
+  try {
+    for (; made < copy.size(); ++made) {
+      if (copy[made].holders == nullptr) copy[made].holders = new std::atomic<long>(1);
+    }
+  } catch (...) {
+    for (std::size_t i = 0; i < made; ++i) {
+      if (source[i].holders == nullptr) delete copy[i].holders;
+    }
+    throw;
+  }
+  for (std::size_t i = 0; i < copy.size(); ++i) {
+    source[i].holders = copy[i].holders;
+    copy[i].holders->fetch_add(1, std::memory_order_relaxed);
   }
 }
 
@@ -41,7 +57,7 @@ CIPByteDataList::CIPByteDataList(const CIPByteDataList& other)
       items(other.items),
       maximumCount(other.maximumCount),
       countWidth(other.countWidth) {
-  orvelpdu::detail::holdAll(items);
+  orvelpdu::detail::share(other.items, items);
 }
 
 CIPByteDataList& CIPByteDataList::operator=(const CIPByteDataList& other) {
@@ -49,7 +65,7 @@ CIPByteDataList& CIPByteDataList::operator=(const CIPByteDataList& other) {
   // The new sequence is copied and held before the old one is let go of, so that items held
   // by both lists never see their count reach zero, and a failed copy changes nothing.
   std::vector<ListEntry> shared(other.items);
-  orvelpdu::detail::holdAll(shared);
+  orvelpdu::detail::share(other.items, shared);
   items.swap(shared);
   maximumCount = other.maximumCount;
   countWidth = other.countWidth;
@@ -66,8 +82,10 @@ CIPByteDataList::~CIPByteDataList() {
 void CIPByteDataList::release(const ListEntry& entry, bool virtualDispose) {
   // acq_rel: the holder that disposes of the item must see every write made through the
   // other holders, which may have let go on other threads.
-  if (entry.holders->fetch_sub(1, std::memory_order_acq_rel) != 1) return;
-  delete entry.holders;
+  if (entry.holders != nullptr) {
+    if (entry.holders->fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+    delete entry.holders;
+  }
   CIPByteData* item = entry.item;
   if (virtualDispose) {
     destroyValue(item);
@@ -88,11 +106,8 @@ int CIPByteDataList::getCount() const { return static_cast<int>(items.size()); }
 
 int CIPByteDataList::addValue(CIPByteData* item) {
   if (item == nullptr || getCount() >= maximumCount) return 0;
-  // The count is owned here until push_back has succeeded (push_back changes nothing when
-  // it throws), so a failure leaves the list as it was and the item with the caller.
-  auto holders = std::make_unique<std::atomic<long>>(1);
-  items.push_back(ListEntry{item, holders.get()});
-  holders.release();
+  // push_back changes nothing when it throws: the list stays as it was, the item the caller's.
+  items.push_back(ListEntry{item, nullptr});
   return 1;
 }
 
@@ -118,6 +133,13 @@ int CIPByteDataList::removeCount(CIPByteBuffer& buffer) const {
 int CIPByteDataList::setData(CIPByteBuffer& buffer) {
   resetValues();
   const int count = removeCount(buffer);
+  // Storage for the items up front, so that a short list takes one allocation rather than
+  // one per doubling. Only as many as the list may keep and the input could hold, and never
+  // more than kReserveLimit: a count that overstates the input reserves little, and a long
+  // list grows geometrically from there.
+  const int expected = std::min(
+      {count, maximumCount, static_cast<int>(buffer.getLength()), orvelpdu::detail::kReserveLimit});
+  if (expected > 0) items.reserve(static_cast<size_t>(expected));
   // The count alone never drives the loop: a position that finds no bytes ends it, so a
   // count read from missing bytes, or one that overstates the input, creates nothing.
   for (int position = 0; position < count && !buffer.isEmpty(); ++position) {

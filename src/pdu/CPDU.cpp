@@ -15,10 +15,12 @@ int CPDU::sequenceNumber = 0;
 
 namespace orvelpdu::detail {
 
-// One per shared header. The count is atomic so that PDUs sharing a header may be destroyed
-// on different threads once each has been handed over.
+// A header together with the count of the PDUs sharing it, made in one allocation. The count
+// is atomic so that PDUs sharing a header may be destroyed on different threads once each has
+// been handed over.
 struct HeaderOwners {
   std::atomic<long> count{1};
+  CPDUHeader header;
 };
 
 namespace {
@@ -83,9 +85,12 @@ void CPDU::releaseHeader() {
   orvelpdu::detail::HeaderOwners* share = owners;
   header = nullptr;
   owners = nullptr;
-  if (share != nullptr && share->count.fetch_sub(1, std::memory_order_acq_rel) > 1) return;
-  delete share;
-  delete released;
+  if (share != nullptr) {
+    if (share->count.fetch_sub(1, std::memory_order_acq_rel) > 1) return;
+    delete share;  // destroys the header it holds
+  } else {
+    delete released;
+  }
   // The registry only uses the value as a key; it is unregistered after the destruction.
   _DelMemory(released);
 }
@@ -99,12 +104,11 @@ void CPDU::shareHeaderOf(const CPDU& other) {
 
 void CPDU::checkHeader() {
   if (header != nullptr) return;
-  // Everything that can fail (both allocations and the registry's own) happens before the
-  // PDU changes, so a failure leaves it without a header and the registry without an entry.
+  // Everything that can fail (the allocation and the registry's own) happens before the PDU
+  // changes, so a failure leaves it without a header and the registry without an entry.
   auto share = std::make_unique<orvelpdu::detail::HeaderOwners>();
-  auto created = std::make_unique<CPDUHeader>();
-  _AddMemory(created.get(), static_cast<int>(sizeof(CPDUHeader)), 1, nullptr);
-  header = created.release();
+  _AddMemory(&share->header, static_cast<int>(sizeof(CPDUHeader)), 1, nullptr);
+  header = &share->header;
   owners = share.release();
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "buffer/BufferAccess.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 
 const int CTLV::DONT_CHECK_LIMIT = -1;
@@ -54,9 +55,21 @@ CTLV::~CTLV() = default;
 int CTLV::setData(CIPByteBuffer& buffer) {
   const short wireTag = buffer.removeShort();
   const int length = decodeUnsigned(buffer.removeShort());
-  CIPByteBuffer value;
-  buffer.removeBuffer(length, value);
-  setValueData(value);
+  {
+    // The value is parsed where it lies: the scratch buffer shows the next `length` bytes of
+    // `buffer` (all that remain, when fewer do) without copying them, and they leave `buffer`
+    // once setValueData is done with them, also when it throws.
+    CIPByteBuffer value;
+    orvelpdu::detail::BufferAccess::lendFront(buffer, length, value);
+    try {
+      setValueData(value);
+    } catch (...) {
+      value.empty();
+      buffer.removeBytes0(length);
+      throw;
+    }
+  }
+  buffer.removeBytes0(length);
   tag = wireTag;
   return 1;
 }

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <numeric>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -52,6 +55,52 @@ TEST(MemoryRegistry, ReRegisteringReplacesTheSize) {
   EXPECT_EQ(before + 1, _CountMemory());
   EXPECT_EQ(24, _FindMemory(&a));
   _DelMemory(&a);
+  EXPECT_EQ(before, _CountMemory());
+}
+
+// Thousands of neighbouring addresses, unregistered in a scrambled order and registered again:
+// every lookup in between must still find exactly the blocks that are registered.
+TEST(MemoryRegistry, ManyBlocksStayFindableThroughScrambledRemovals) {
+  constexpr int kBlocks = 5000;
+  std::vector<char> keys(kBlocks);
+  const int before = _CountMemory();
+  for (int i = 0; i < kBlocks; ++i) _AddMemory(&keys[static_cast<size_t>(i)], i + 1, 1, nullptr);
+  ASSERT_EQ(before + kBlocks, _CountMemory());
+
+  std::vector<int> order(kBlocks);
+  std::iota(order.begin(), order.end(), 0);
+  std::shuffle(order.begin(), order.end(), std::mt19937(7));
+  std::vector<bool> registered(kBlocks, true);
+  for (int step = 0; step < kBlocks / 2; ++step) {
+    const int i = order[static_cast<size_t>(step)];
+    _DelMemory(&keys[static_cast<size_t>(i)]);
+    registered[static_cast<size_t>(i)] = false;
+    if (step % 500 != 0) continue;
+    for (int j = 0; j < kBlocks; ++j) {
+      ASSERT_EQ(registered[static_cast<size_t>(j)] ? j + 1 : -1,
+                _FindMemory(&keys[static_cast<size_t>(j)]))
+          << "block " << j << " after " << step + 1 << " removals";
+    }
+  }
+  EXPECT_EQ(before + kBlocks - kBlocks / 2, _CountMemory());
+
+  for (int i = 0; i < kBlocks; ++i) _AddMemory(&keys[static_cast<size_t>(i)], 2 * i, 1, nullptr);
+  EXPECT_EQ(before + kBlocks, _CountMemory());
+  for (int i = 0; i < kBlocks; ++i) {
+    ASSERT_EQ(2 * i, _FindMemory(&keys[static_cast<size_t>(i)])) << "block " << i;
+  }
+  for (int i : order) _DelMemory(&keys[static_cast<size_t>(i)]);
+  EXPECT_EQ(before, _CountMemory());
+  EXPECT_EQ(-1, _FindMemory(&keys[0]));
+}
+
+TEST(MemoryRegistry, NullIsAKeyLikeAnyOther) {
+  const int before = _CountMemory();
+  _AddMemory(nullptr, 3, 1, nullptr);
+  EXPECT_EQ(3, _FindMemory(nullptr));
+  EXPECT_EQ(before + 1, _CountMemory());
+  _DelMemory(nullptr);
+  EXPECT_EQ(-1, _FindMemory(nullptr));
   EXPECT_EQ(before, _CountMemory());
 }
 

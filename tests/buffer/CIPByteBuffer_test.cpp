@@ -278,6 +278,40 @@ TEST(CIPByteBuffer, RemoveBytesMovesLeadingBytesToDestination) {
   EXPECT_EQ("01 02 03", hexOf(self)) << "removing into itself changes nothing";
 }
 
+// Removing every byte into another buffer may hand the storage itself over: the two buffers
+// must come out independent, whatever shape the storage was in.
+TEST(CIPByteBuffer, RemovingEveryByteLeavesTwoIndependentBuffers) {
+  for (int consumed : {0, 1, 40}) {
+    SCOPED_TRACE(consumed);
+    CIPByteBuffer src;
+    for (int i = 0; i < 50; ++i) src.appendByte(static_cast<unsigned char>(i));
+    for (int i = 0; i < consumed; ++i) src.removeByte();
+    const std::string rest = hexOf(src);
+    CIPByteBuffer dst = bufferFromHex("AA BB");
+    src.removeBytes(static_cast<int>(src.getLength()), dst);
+    EXPECT_EQ(rest, hexOf(dst));
+    EXPECT_EQ(nullptr, src.getBuffer());
+    EXPECT_EQ(0u, src.getLength());
+
+    src.appendByte(0xEE);
+    for (int i = 0; i < 200; ++i) dst.appendByte(0xDD);
+    EXPECT_EQ("EE", hexOf(src));
+    EXPECT_EQ(rest, hexOf(dst).substr(0, rest.size()));
+    while (dst.getLength() > 3) dst.removeByte();
+    EXPECT_EQ("DD DD DD", hexOf(dst));
+    EXPECT_EQ("EE", hexOf(src));
+    // Each buffer releases its own block once (AddressSanitizer reports a double free).
+  }
+
+  unsigned char* p = newBlock("01 02 03 04 05 06");
+  CIPByteBuffer adopted(p, 2);
+  CIPByteBuffer dst;
+  adopted.removeBuffer(5, dst);
+  EXPECT_EQ("01 02", hexOf(dst));
+  dst.setLength(6);
+  EXPECT_EQ("01 02", hexOf(dst)) << "a copy: only the two bytes were ever the buffer's";
+}
+
 TEST(CIPByteBuffer, RemoveBytes0DropsLeadingBytes) {
   CIPByteBuffer b = bufferFromHex("01 02 03 04");
   b.removeBytes0(0);

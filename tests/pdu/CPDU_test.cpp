@@ -251,8 +251,8 @@ TEST_F(CPDUOwnership, HeaderCreationFailureLeavesNoHeaderAndNothingRegistered) {
     EXPECT_EQ(1, registry.liveBlocks());
     return fired;
   });
-  // At least the header and the count of its holders are allocated.
-  EXPECT_GE(failures, 2);
+  // At least the header itself is allocated.
+  EXPECT_GE(failures, 1);
 }
 
 TEST_F(CPDUOwnership, CopyingAndAssigningDoNotAllocate) {

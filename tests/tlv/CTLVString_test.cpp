@@ -129,14 +129,15 @@ TEST(CTLVString, AllocationFailureWhileParsingNeverLosesValue) {
       }
       fired = failure.fired();
     }
-    // Only the frame's scratch buffer lets a failure through; the tag then stays.
+    // The string's own allocation fails inside setValueData, which absorbs it. Should the
+    // frame ever need storage of its own, that failure passes through with the tag unchanged.
     EXPECT_EQ(threw ? 5 : 8, tlv.getTag()) << "allocation " << k;
     EXPECT_EQ(fired ? "xyz" : kLongText, valueOf(tlv)) << "allocation " << k;
     EXPECT_EQ(1, tlv.hasValue());
     if (fired && !threw) caughtInside = true;
     return fired;
   });
-  EXPECT_GE(failures, 2);
+  EXPECT_GE(failures, 1);
   EXPECT_TRUE(caughtInside);
 }
 

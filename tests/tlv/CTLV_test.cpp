@@ -57,6 +57,31 @@ class ScriptedTLV : public CTLV {
   bool throwAfterWriting_ = false;
 };
 
+// A TLV whose value parser works its scratch buffer hard: it records what it was handed, then
+// removes a byte, scribbles over what it sees, appends past the value and parses again; or it
+// throws, as an allocation failure inside a real value type would.
+class ReshapingTLV : public CTLV {
+ public:
+  int setValueData(CIPByteBuffer& buffer) override {
+    handed_ = hexOf(buffer);
+    handedBlock_ = buffer.getBuffer();
+    if (throwWhenHanded_) throw std::bad_alloc();
+    if (buffer.isEmpty()) return 0;
+    buffer.removeByte();
+    if (!buffer.isEmpty()) std::memset(buffer.getBuffer(), 0x55, buffer.getLength());
+    for (int i = 0; i < 100; ++i) buffer.appendByte(0x77);
+    reshaped_ = hexOf(buffer);
+    markValueSet();
+    return 1;
+  }
+  int getValueData(CIPByteBuffer& /*buffer*/) override { return 1; }
+
+  std::string handed_;
+  const unsigned char* handedBlock_ = nullptr;
+  std::string reshaped_;
+  bool throwWhenHanded_ = false;
+};
+
 std::vector<unsigned char> pattern(int n) {
   std::vector<unsigned char> v(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) v[static_cast<size_t>(i)] = static_cast<unsigned char>(i % 251);
@@ -191,6 +216,51 @@ TEST(CTLV, FrameShorterThanFourBytesReadsFillValuesAndEmptiesInput) {
   EXPECT_EQ(1, empty.setData(none));
   EXPECT_EQ(kFillTag, empty.getTag());
   EXPECT_EQ(1, empty.getValue());
+}
+
+TEST(CTLV, ValueParserMayReshapeItsScratchWithoutTouchingWhatFollows) {
+  // Exactly sized, so that AddressSanitizer sees any access past the input.
+  auto in = exactBuffer({0x00, 0x09, 0x00, 0x03, 0x01, 0x02, 0x03, 0x00, 0x0A, 0x00, 0x01, 0xEE});
+  ReshapingTLV first;
+  EXPECT_EQ(1, first.setData(*in));
+  EXPECT_EQ("01 02 03", first.handed_);
+  std::string expected = "55 55";
+  for (int i = 0; i < 100; ++i) expected += " 77";
+  EXPECT_EQ(expected, first.reshaped_);
+  EXPECT_EQ(9, first.getTag());
+  EXPECT_EQ("00 0A 00 01 EE", hexOf(*in));
+
+  ReshapingTLV second;
+  EXPECT_EQ(1, second.setData(*in));
+  EXPECT_EQ("EE", second.handed_);
+  EXPECT_EQ(10, second.getTag());
+  EXPECT_EQ(0u, in->getLength());
+}
+
+TEST(CTLV, EmptyValueReachesTheParserAsABufferWithoutBytes) {
+  CIPByteBuffer in = bufferFromHex("00 09 00 00 AB");
+  ReshapingTLV tlv;
+  EXPECT_EQ(1, tlv.setData(in));
+  EXPECT_EQ("", tlv.handed_);
+  EXPECT_EQ(nullptr, tlv.handedBlock_);
+  EXPECT_EQ(0, tlv.hasValue());
+  EXPECT_EQ("AB", hexOf(in));
+}
+
+TEST(CTLV, ValueParserThatThrowsStillConsumesTheValueAndKeepsTheTag) {
+  CIPByteBuffer in = bufferFromHex("00 09 00 02 01 02 00 0A");
+  ReshapingTLV tlv;
+  tlv.setTag(4);
+  tlv.throwWhenHanded_ = true;
+  EXPECT_THROW(tlv.setData(in), std::bad_alloc);
+  EXPECT_EQ("01 02", tlv.handed_);
+  EXPECT_EQ(4, tlv.getTag());
+  EXPECT_EQ("00 0A", hexOf(in));
+
+  CIPByteBuffer shortValue = bufferFromHex("00 09 00 05 01 02");
+  EXPECT_THROW(tlv.setData(shortValue), std::bad_alloc);
+  EXPECT_EQ("01 02", tlv.handed_);
+  EXPECT_EQ(nullptr, shortValue.getBuffer());
 }
 
 TEST(CTLV, TagIsTakenEvenWhenValueIsRefused) {
@@ -358,9 +428,10 @@ TEST(CTLV, ValueWriterFailingHalfwayLeavesOutputUnchanged) {
 }
 
 TEST(CTLV, AllocationFailureInGetDataLeavesOutputUnchanged) {
-  // Prefills around the buffer's first growth step, so that the failure lands on the tag,
-  // on the length placeholder and on the value in turn.
-  for (int prefill : {0, 1, 61, 62, 63, 64, 100}) {
+  // Prefills around the end of the first block a growing buffer gets (512 bytes), so that the
+  // failure lands on the tag, on the length placeholder and on the value (90 bytes) in turn;
+  // a buffer without a block, and one whose block is exactly full, need a block at once.
+  for (int prefill : {0, 419, 508, 509, 510, 511, 512, 600}) {
     long failures = forEachAllocationFailure([prefill](long k) {
       CIPByteBuffer out = bufferOf(pattern(prefill));
       const std::string before = hexOf(out);

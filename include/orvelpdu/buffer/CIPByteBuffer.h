@@ -17,10 +17,13 @@
 // global operator delete. Appends cost amortised O(field width) (spare capacity grows
 // geometrically) and removals from the front cost O(field width) (a read offset, compacted
 // when the dead prefix outgrows the live bytes). The memory held stays proportional to the
-// largest length since the buffer was last emptied. getBuffer() points at the first held byte
-// and is valid only until the next operation that changes the buffer. Every operation other
-// than setBuffer, setLength and the adopting constructor that leaves the length at 0 also
-// releases the block, so getBuffer() is then null.
+// largest length since the buffer was last emptied; a buffer that grows by appending starts
+// with room for 512 bytes, so that a typical PDU is built in one block. Removing every byte
+// into another buffer (removeBytes, removeBuffer) may hand the block itself over rather than
+// copy it. getBuffer() points at the first held byte and is valid only until the next
+// operation that changes the buffer. Every operation other than setBuffer, setLength and the
+// adopting constructor that leaves the length at 0 also releases the block, so getBuffer() is
+// then null.
 //
 // Allocation failure: std::bad_alloc from the global operator new passes through unchanged,
 // and every operation obtains its storage before changing anything, so the buffer (and a
@@ -34,6 +37,10 @@
 #include "orvelpdu/base/CBaseObj.h"
 #include "orvelpdu/base/CString.h"
 #include "orvelpdu/export.h"
+
+namespace orvelpdu::detail {
+class BufferAccess;
+}  // namespace orvelpdu::detail
 
 class ORVELPDU_API CIPByteBuffer : public CBaseObj {
  public:
@@ -182,6 +189,9 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   static void Free(unsigned char* p);
 
  private:
+  // The library's own parsers look at bytes in place through it (no client can).
+  friend class orvelpdu::detail::BufferAccess;
+
   static const unsigned char SZ_BYTE;
   static const unsigned char SZ_SHORT;
   static const unsigned char SZ_INT;
@@ -192,6 +202,8 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   // once it has copied what it appends (it may come from that block), or null. Throws
   // before changing anything.
   unsigned char* makeRoom(int count);
+  // makeRoom's way when the held block has no room: a larger block, or std::bad_alloc.
+  unsigned char* growRoom(int count);
   // Appends `count` (> 0) bytes from `src`, which may lie inside the held block.
   void appendRaw(const void* src, int count);
   // Replaces the content with a copy of `count` bytes at `src`; count <= 0 empties.
@@ -201,9 +213,12 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
 
   unsigned char* buffer;  // first held byte, inside `block`
   unsigned int length;    // bytes held from `buffer` on; never above 2^31 - 1
-  unsigned char* block;   // start of the held allocation, or null
-  int capacity;           // bytes usable from `block` on, when `sizeKnown`
-  bool sizeKnown;         // false for a block handed in by the caller
+  // Start of the held allocation, or null. Null with a non-null `buffer`: the bytes are
+  // another buffer's, lent for the length of one library call (BufferAccess); they are never
+  // released or moved, and the first change that needs room copies them into a block.
+  unsigned char* block;
+  int capacity;    // bytes usable from `block` on, when `sizeKnown`
+  bool sizeKnown;  // false for a block handed in by the caller
 };
 
 #endif  // ORVELPDU_BUFFER_CIPBYTEBUFFER_H_

@@ -13,9 +13,11 @@
 // Ownership. The list owns every item that addValue accepted (result 1) and every item that
 // setData made. An item addValue refuses stays with whoever offered it. Copies share items: a
 // copy (copy constructor or assignment) holds the very item objects of its source, in order,
-// and each item carries a count of the lists that hold it. Letting go of an item (resetValues,
-// setData, assignment over the list, destruction) only drops that count; the list that lets go
-// last disposes of the item through destroyValue, exactly once. resetValues, setData and
+// and each item that more than one list has held carries a count of the lists that hold it
+// (made when a copy first shares the item, so copying allocates one count per item not shared
+// before). Letting go of an item (resetValues, setData, assignment over the list, destruction)
+// only drops that count; the list that lets go last disposes of the item through
+// destroyValue, exactly once. resetValues, setData and
 // assignment call destroyValue virtually, so a derived override sees the items they dispose
 // of; the destructor uses this class's own destroyValue, since the derived part of the object
 // is already gone by then. Lists that share items may be destroyed on different threads; any
@@ -50,11 +52,14 @@ class CIPByteBuffer;
 
 namespace orvelpdu::detail {
 
-// One list's hold on one item. Every list holding the item points at the same `holders`, the
-// number of those lists; the one that brings it to zero deletes it and disposes of the item.
+// One list's hold on one item. `holders` is null while one list alone has ever held the item,
+// which then disposes of it without counting. Once a copy shares the item, every list holding
+// it points at the same `holders`, the number of those lists; the one that brings it to zero
+// deletes it and disposes of the item. Mutable: copying a list makes its source's items
+// countable, though the source is otherwise left as it is.
 struct ListEntry {
   CIPByteData* item;
-  std::atomic<long>* holders;
+  mutable std::atomic<long>* holders;
 };
 
 }  // namespace orvelpdu::detail

@@ -10,7 +10,7 @@
 // the header's default, and a PDU that never touches its header costs nothing and makes no
 // registry call. A copy (copy constructor or operator=) refers to its source's very header
 // object, so a later change through either PDU is seen through both; ownership is shared by
-// count: the last PDU that lets a header go destroys it through its virtual destructor and
+// count: the last PDU that lets a header go destroys it (freeing its storage) and
 // then unregisters it with _DelMemory(same pointer value), so every header is destroyed and
 // unregistered exactly once. A copy of a PDU without a header has none either.
 //
@@ -142,7 +142,8 @@ class ORVELPDU_API CPDU : public CIPByteData {
   // Makes this header-less PDU share `other`'s header (none when it has none).
   void shareHeaderOf(const CPDU& other);
 
-  orvelpdu::detail::HeaderOwners* owners;  // the count of PDUs sharing `header`, or null
+  // The storage `header` lives in, with the count of PDUs sharing it; null without a header.
+  orvelpdu::detail::HeaderOwners* owners;
 };
 
 #endif  // ORVELPDU_PDU_CPDU_H_

@@ -40,11 +40,12 @@ class ORVELPDU_API CTLV : public CIPByteData {
   CTLV& operator=(const CTLV& other);
   ~CTLV() override;
 
-  // Parses one TLV from the front of `buffer`: removes the tag and the length, moves the next
-  // `length` bytes (all that remain, when fewer do) into a scratch buffer and hands them to
-  // setValueData, whose verdict shows only in hasValue(). The tag is taken whether or not the
-  // value was. On a frame shorter than four bytes the tag and length read as the buffer's
-  // fill values (0xCDCD) and the buffer ends empty. Returns 1.
+  // Parses one TLV from the front of `buffer`: removes the tag and the length, hands the next
+  // `length` bytes (all that remain, when fewer do) to setValueData in a scratch buffer that
+  // holds exactly them (shown in place, not copied), then removes them from `buffer`, also
+  // when setValueData throws. Its verdict shows only in hasValue(); the tag is taken whether
+  // or not the value was. On a frame shorter than four bytes the tag and length read as the
+  // buffer's fill values (0xCDCD) and the buffer ends empty. Returns 1.
   int setData(CIPByteBuffer& buffer) override;
   // Appends this TLV to `buffer`. Returns 1; 0 with `buffer` unchanged when no value is
   // present or the value is longer than 65,535 bytes.
