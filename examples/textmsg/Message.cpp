@@ -25,6 +25,9 @@ int Message::getData(CIPByteBuffer& out) {
 
 int Message::setData(CIPByteBuffer& in) {
   error_.clear();
+  // Nothing of a PDU that fails to parse is trustworthy, whatever it held before; the level
+  // rises to VALID_HEADER once the header checks pass and to VALID_ALL on success.
+  setValid(VALID_NONE);
   const int held = static_cast<int>(in.getLength());
   if (held < kHeaderLength) {
     return fail("truncated header: " + std::to_string(held) + " bytes, a header needs 16");

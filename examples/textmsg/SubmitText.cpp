@@ -96,6 +96,12 @@ int SubmitText::setOptionalBody(CIPByteBuffer& in) {
     if (tlv->hasValue() == 0) {
       return fail("parameter " + tagName(tag) + " has a value of the wrong length");
     }
+    // A value its type cannot hold as received (a NUL inside the callback address, bytes
+    // after the report-wanted flag) would be silently changed: refuse it instead, so that
+    // an accepted PDU always encodes back to what was received.
+    if (tlv->getLength() != length) {
+      return fail("parameter " + tagName(tag) + " has a value its type cannot carry");
+    }
   }
   return 1;
 }
