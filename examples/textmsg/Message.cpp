@@ -18,8 +18,12 @@ int Message::getData(CIPByteBuffer& out) {
   CIPByteBuffer body;
   if (getBody(body) == 0 || getOptionalBody(body) == 0) return 0;
   setCommandLength(kHeaderLength + static_cast<int>(body.getLength()));
-  getHeader(out);
-  out.appendBuffer(&body);
+  // The whole PDU is put together aside and appended in one step, so a failure (an
+  // allocation that throws) never leaves half a PDU in `out`.
+  CIPByteBuffer pdu;
+  getHeader(pdu);
+  pdu.appendBuffer(&body);
+  out.appendBuffer(&pdu);
   return 1;
 }
 

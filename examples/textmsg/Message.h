@@ -21,7 +21,7 @@ class Message : public CPDU {
 
   // Encodes the PDU: body and optional parameters first, then the header with the command
   // length set to match, then the body. Returns 0 (nothing appended) when a field cannot be
-  // encoded.
+  // encoded; std::bad_alloc passes through, also with nothing appended.
   int getData(CIPByteBuffer& out) override;
   // Parses one PDU from the front of `in`: at least 16 bytes, a command length from 16 up to
   // the bytes held, the expected command id; then exactly command length - 16 bytes of body,

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <new>
 #include <string>
 
 namespace textmsg {
@@ -93,6 +94,9 @@ int SubmitText::setOptionalBody(CIPByteBuffer& in) {
     }
     if (tlv->hasValue()) return fail("parameter " + tagName(tag) + " appears twice");
     tlv->setData(in);
+    // A string parameter refuses no value: without one, its storage could not be had. That
+    // is no fault of the sender, so it goes on as the allocation failure it was.
+    if (tlv->hasValue() == 0 && tlv == &callback) throw std::bad_alloc();
     if (tlv->hasValue() == 0) {
       return fail("parameter " + tagName(tag) + " has a value of the wrong length");
     }
