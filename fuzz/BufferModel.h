@@ -14,17 +14,23 @@ namespace orvelpdu::fuzz {
 struct BufferModel {
   std::vector<uint8_t> bytes;
   bool block = false;  // whether getBuffer() is non-null
+  // Whether the block may be one the caller handed in (setBuffer): its size is then the
+  // caller's word, so setLength past the bytes shown would break the caller's side of the
+  // contract and is not tried.
+  bool adopted = false;
 
   int length() const { return static_cast<int>(bytes.size()); }
 
   void empty() {
     bytes.clear();
     block = false;
+    adopted = false;
   }
 
   void setTo(const std::vector<uint8_t>& content) {
     bytes = content;
     block = !bytes.empty();
+    adopted = false;
   }
 
   void append(const std::vector<uint8_t>& more) {

@@ -2,6 +2,7 @@
 // to two real buffers and to two naive models of them. Every result and the whole content are
 // compared after each operation; any difference aborts.
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -35,6 +36,27 @@ class Program {
   uint32_t u32() { return (uint32_t{u16()} << 16) | u16(); }
   // A count in -8..247, biased towards small values around the edges that matter.
   int count() { return static_cast<int>(byte()) - 8; }
+  // A count for operations that must accept any int: mostly count(), sometimes one of the
+  // values around the held length and the ends of the int range.
+  int edgeCount(int length) {
+    const uint8_t pick = byte();
+    switch (pick % 16) {
+      case 0:
+        return INT_MIN;
+      case 1:
+        return -length - 1;
+      case 2:
+        return -length;
+      case 3:
+        return length;
+      case 4:
+        return length + 1;
+      case 5:
+        return INT_MAX;
+      default:
+        return static_cast<int>(pick) - 8;
+    }
+  }
   std::vector<uint8_t> bytes(int n) {
     std::vector<uint8_t> out;
     for (int i = 0; i < n; ++i) out.push_back(byte());
@@ -62,6 +84,7 @@ void compare(const CIPByteBuffer& b, const BufferModel& m, int op) {
 
 unsigned char* newBlock(const std::vector<uint8_t>& content, int extra) {
   auto* p = static_cast<unsigned char*>(::operator new(content.size() + size_t(extra) + 1));
+  std::memset(p, 0, content.size() + size_t(extra) + 1);
   if (!content.empty()) std::memcpy(p, content.data(), content.size());
   return p;
 }
@@ -74,22 +97,27 @@ void step(Program& in, CIPByteBuffer* buffers, BufferModel* models, int op) {
   CIPByteBuffer& other = buffers[1 - t];
   BufferModel& otherModel = models[1 - t];
 
-  switch ((code >> 1) % 34) {
+  switch ((code >> 1) % 37) {
     case 0: {  // appendBytes0(src, count), from the input or from the held bytes themselves
       int n = in.count();
-      if (in.byte() & 1 && n > 0 && n <= m.length()) {
-        std::vector<uint8_t> was = m.front(n);
-        b.appendBytes0(b.getBuffer(), n);
+      const uint8_t from = in.byte();
+      const int offset = from >> 1;
+      if (from & 1 && n > 0 && offset + n <= m.length()) {
+        std::vector<uint8_t> was(m.bytes.begin() + offset, m.bytes.begin() + offset + n);
+        b.appendBytes0(b.getBuffer() + offset, n);
         m.append(was);
       } else {
         std::vector<uint8_t> src = in.bytes(std::max(n, 0));
-        b.appendBytes0(src.empty() ? nullptr : src.data(), n);
+        // A negative count with a real source appends nothing either.
+        static unsigned char dummy = 0x77;
+        b.appendBytes0(src.empty() ? (n < 0 ? &dummy : nullptr) : src.data(), n);
         if (n > 0) m.append(src);
       }
       break;
     }
-    case 1: {
+    case 1: {  // appendBytes0(count): zeros, or a drop from the end, clamped below -length
       int n = in.count();
+      if (n < -4) n = std::min(in.edgeCount(m.length()), 0);
       b.appendBytes0(n);
       m.appendZeros(n);
       break;
@@ -183,7 +211,7 @@ void step(Program& in, CIPByteBuffer* buffers, BufferModel* models, int op) {
       check(b.readInt() == m.readInt(), "readInt", op);
       break;
     case 15: {
-      int n = in.count();
+      int n = in.edgeCount(m.length());
       b.readBytes(n, other);
       if (n > 0) {
         otherModel.setTo(m.front(n));
@@ -193,14 +221,14 @@ void step(Program& in, CIPByteBuffer* buffers, BufferModel* models, int op) {
       break;
     }
     case 16: {
-      int n = in.count();
+      int n = in.edgeCount(m.length());
       b.removeBytes0(n);
       m.removeFront(n);
       break;
     }
     case 17:
     case 18: {
-      int n = in.count();
+      int n = in.edgeCount(m.length());
       if (code & 2) {
         b.removeBytes(n, other);
       } else {
@@ -233,9 +261,9 @@ void step(Program& in, CIPByteBuffer* buffers, BufferModel* models, int op) {
       break;
     }
     case 22: {  // removeString(dst or null, count)
-      int n = in.count();
+      int n = in.edgeCount(m.length());
       bool null = in.byte() & 1;
-      std::vector<char> dst(256, '\x5A');
+      std::vector<char> dst(static_cast<size_t>(m.length()) + 1, '\x5A');
       b.removeString(null ? nullptr : dst.data(), n);
       if (n >= 0 && !null) {
         std::vector<uint8_t> expected = m.front(n);
@@ -261,7 +289,7 @@ void step(Program& in, CIPByteBuffer* buffers, BufferModel* models, int op) {
     }
     case 24: {  // removeCString(char*, int*): null limit, a limit, or a null destination
       int mode = in.byte() % 3;
-      int limit = in.byte() % 24;
+      int limit = static_cast<int>(in.byte() % 32) - 4;
       std::vector<char> dst(static_cast<size_t>(m.length()) + 2, '\x5A');
       bool ended = false;
       std::string text = m.cstringField(&ended);
@@ -273,8 +301,8 @@ void step(Program& in, CIPByteBuffer* buffers, BufferModel* models, int op) {
         check(result == -1 && limit == givenLimit, "removeCString(char*) on empty", op);
         break;
       }
-      bool fits =
-          dstArg != nullptr && (limitArg == nullptr || text.size() + 1 <= size_t(givenLimit));
+      bool fits = dstArg != nullptr &&
+                  (limitArg == nullptr || static_cast<long long>(text.size()) + 1 <= givenLimit);
       if (fits) {
         int removed = static_cast<int>(text.size()) + (ended ? 1 : 0);
         check(result == removed, "removeCString(char*) result", op);
@@ -291,6 +319,7 @@ void step(Program& in, CIPByteBuffer* buffers, BufferModel* models, int op) {
     }
     case 25: {
       int n = in.count();
+      if (n < 0) n = std::min(in.edgeCount(m.length()), 0);
       b.resize(n);
       m.resize(n);
       break;
@@ -311,7 +340,7 @@ void step(Program& in, CIPByteBuffer* buffers, BufferModel* models, int op) {
     }
     case 28: {  // copy construction, then the copy replaces the other buffer
       CIPByteBuffer copy(b);
-      compare(copy, BufferModel{m.bytes, !m.bytes.empty()}, op);
+      compare(copy, BufferModel{m.bytes, !m.bytes.empty(), false}, op);
       other = copy;
       otherModel.setTo(m.bytes);
       break;
@@ -387,11 +416,17 @@ void step(Program& in, CIPByteBuffer* buffers, BufferModel* models, int op) {
           m.removeFront(4);
           break;
         }
-        case 3:
-        case 4: {
+        case 3: {
           short v = 0;
           auto expected = static_cast<short>(static_cast<uint16_t>(m.readShort()));
           check((b >> v) == 2 && v == expected, ">> short", op);
+          m.removeFront(2);
+          break;
+        }
+        case 4: {
+          unsigned short v = 0;
+          auto expected = static_cast<unsigned short>(m.readShort());
+          check((b >> v) == 2 && v == expected, ">> unsigned short", op);
           m.removeFront(2);
           break;
         }
@@ -430,13 +465,72 @@ void step(Program& in, CIPByteBuffer* buffers, BufferModel* models, int op) {
     case 32: {  // setBuffer with a new block (then setLength), or with the held block itself
       if (in.byte() & 1) {
         std::vector<uint8_t> content = in.bytes(in.byte() % 16);
-        b.setBuffer(newBlock(content, 0));
-        b.setLength(static_cast<unsigned int>(content.size()));
+        // The block may hold more than the bytes shown: setLength may expose its zero tail.
+        const int extra = in.byte() % 8;
+        const int shown = static_cast<int>(content.size()) + in.byte() % (extra + 1);
+        b.setBuffer(newBlock(content, extra));
+        b.setLength(static_cast<unsigned int>(shown));
         m.bytes = content;
+        m.bytes.resize(static_cast<size_t>(shown), 0);
         m.block = true;
+        m.adopted = true;
       } else {
         b.setBuffer(b.getBuffer());
         m.bytes.clear();
+      }
+      break;
+    }
+    case 33: {  // setLength: within the bytes held it cuts the length, the block stays
+      const int n = in.count();
+      if (n >= 0 && n <= m.length()) {
+        const bool held = b.getBuffer() != nullptr;
+        b.setLength(static_cast<unsigned int>(n));
+        m.bytes.resize(static_cast<size_t>(n));
+        m.block = held;
+      } else if (n > m.length() && !m.adopted) {
+        // Past the bytes held, a block the buffer made is never exceeded: whatever the length
+        // then shows must be readable (AddressSanitizer watches), and the model follows it.
+        const int before = m.length();
+        b.setLength(static_cast<unsigned int>(n));
+        check(static_cast<int>(b.getLength()) <= n, "setLength past the block", op);
+        check(b.getBuffer() != nullptr || b.getLength() == 0, "setLength without a block", op);
+        std::vector<uint8_t> shown = contentOf(b);
+        check(std::equal(m.bytes.begin(), m.bytes.begin() + std::min<size_t>(before, shown.size()),
+                         shown.begin()),
+              "setLength changed the held bytes", op);
+        m.bytes = shown;
+      }
+      break;
+    }
+    case 34: {  // this buffer as its own destination: nothing happens
+      const int n = in.edgeCount(m.length());
+      switch (in.byte() % 3) {
+        case 0:
+          b.readBytes(n, b);
+          break;
+        case 1:
+          b.removeBytes(n, b);
+          break;
+        default:
+          b.removeBuffer(n, b);
+          break;
+      }
+      break;
+    }
+    case 35: {  // null texts and sources append nothing
+      switch (in.byte() % 4) {
+        case 0:
+          b.appendCString(static_cast<char*>(nullptr));
+          break;
+        case 1:
+          check((b << static_cast<char const*>(nullptr)) == 1, "<< null text", op);
+          break;
+        case 2:
+          b.appendBytes0(nullptr, in.count());
+          break;
+        default:
+          b.appendString0(nullptr, in.count());
+          break;
       }
       break;
     }

@@ -18,13 +18,20 @@ int Message::getData(CIPByteBuffer& out) {
   CIPByteBuffer body;
   if (getBody(body) == 0 || getOptionalBody(body) == 0) return 0;
   setCommandLength(kHeaderLength + static_cast<int>(body.getLength()));
-  getHeader(out);
-  out.appendBuffer(&body);
+  // The whole PDU is put together aside and appended in one step, so a failure (an
+  // allocation that throws) never leaves half a PDU in `out`.
+  CIPByteBuffer pdu;
+  getHeader(pdu);
+  pdu.appendBuffer(&body);
+  out.appendBuffer(&pdu);
   return 1;
 }
 
 int Message::setData(CIPByteBuffer& in) {
   error_.clear();
+  // Nothing of a PDU that fails to parse is trustworthy, whatever it held before; the level
+  // rises to VALID_HEADER once the header checks pass and to VALID_ALL on success.
+  setValid(VALID_NONE);
   const int held = static_cast<int>(in.getLength());
   if (held < kHeaderLength) {
     return fail("truncated header: " + std::to_string(held) + " bytes, a header needs 16");

@@ -21,12 +21,14 @@ class Message : public CPDU {
 
   // Encodes the PDU: body and optional parameters first, then the header with the command
   // length set to match, then the body. Returns 0 (nothing appended) when a field cannot be
-  // encoded.
+  // encoded; std::bad_alloc passes through, also with nothing appended.
   int getData(CIPByteBuffer& out) override;
   // Parses one PDU from the front of `in`: at least 16 bytes, a command length from 16 up to
   // the bytes held, the expected command id; then exactly command length - 16 bytes of body,
   // all of which the body must consume. Returns 0 and sets error() on malformed input; the
-  // PDU's bytes are then consumed when the header was sound, otherwise nothing is.
+  // PDU's bytes are then consumed when the header was sound, otherwise nothing is. Validity
+  // tells how far parsing got: VALID_NONE for an unsound header or a foreign command id,
+  // VALID_HEADER for a sound header with a malformed body, VALID_ALL for a whole PDU.
   int setData(CIPByteBuffer& in) override;
 
  protected:

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <new>
 #include <string>
 
 namespace textmsg {
@@ -93,8 +94,17 @@ int SubmitText::setOptionalBody(CIPByteBuffer& in) {
     }
     if (tlv->hasValue()) return fail("parameter " + tagName(tag) + " appears twice");
     tlv->setData(in);
+    // A string parameter refuses no value: without one, its storage could not be had. That
+    // is no fault of the sender, so it goes on as the allocation failure it was.
+    if (tlv->hasValue() == 0 && tlv == &callback) throw std::bad_alloc();
     if (tlv->hasValue() == 0) {
       return fail("parameter " + tagName(tag) + " has a value of the wrong length");
+    }
+    // A value its type cannot hold as received (a NUL inside the callback address, bytes
+    // after the report-wanted flag) would be silently changed: refuse it instead, so that
+    // an accepted PDU always encodes back to what was received.
+    if (tlv->getLength() != length) {
+      return fail("parameter " + tagName(tag) + " has a value its type cannot carry");
     }
   }
   return 1;

@@ -7,7 +7,9 @@
 //   validity        int, seconds
 //   text            2-byte length, then that many bytes
 // then the optional parameters, each written only when set, recognised by tag in any order
-// when parsed; unknown tags are skipped, a tag seen twice is malformed:
+// when parsed; unknown tags are skipped; a tag seen twice, or a value its type cannot carry as
+// received (a NUL inside the callback address, bytes after the report-wanted flag), is
+// malformed:
 //   0x0101 reference (short)        0x0105 user data header (octets)
 //   0x0102 segment count (u-byte)   0x0106 report wanted (no value)
 //   0x0103 expiry (int)             0x0107 message class (byte)

@@ -240,6 +240,9 @@ TEST(SubmitText, RejectsMalformedParameters) {
       {"01 01 00 02 00 01  01 01 00 02 00 02", "parameter 0x0101 appears twice"},
       {"01 04 00 05 61 62", "parameter 0x0104 is cut short"},
       {"01 04 00", "optional parameter header is cut short"},
+      // Accepting these would encode back differently: "ab" and an empty flag.
+      {"01 04 00 04 61 62 00 63", "parameter 0x0104 has a value its type cannot carry"},
+      {"01 06 00 02 AB CD", "parameter 0x0106 has a value its type cannot carry"},
   };
   for (const auto& c : cases) {
     CIPByteBuffer wire = pduFromBody(std::string(kBody) + " " + c.tlvs);
@@ -248,6 +251,27 @@ TEST(SubmitText, RejectsMalformedParameters) {
     EXPECT_EQ(c.error, in.error()) << c.tlvs;
     EXPECT_EQ(CPDU::VALID_HEADER, in.getValid());
   }
+}
+
+TEST(SubmitText, ValidityTellsHowFarAFailedParseGot) {
+  // A PDU that parsed once and then fails must not keep claiming to be valid.
+  SubmitText in;
+  CIPByteBuffer good = pduFromBody(kBody);
+  ASSERT_EQ(1, in.setData(good)) << in.error();
+  ASSERT_EQ(1, in.isValid());
+
+  CIPByteBuffer shortHeader = bufferFromHex("00 00 00 10");
+  EXPECT_EQ(0, in.setData(shortHeader));
+  EXPECT_EQ(1, in.isInvalid());
+
+  CIPByteBuffer otherId =
+      bufferFromHex("00 00 00 20 80 00 00 21 00 00 00 00 00 00 00 05 " + std::string(kBody));
+  EXPECT_EQ(0, in.setData(otherId));
+  EXPECT_EQ(1, in.isInvalid());
+
+  CIPByteBuffer badBody = pduFromBody("61 62");
+  EXPECT_EQ(0, in.setData(badBody));
+  EXPECT_EQ(CPDU::VALID_HEADER, in.getValid());
 }
 
 TEST(SubmitText, RefusesToEncodeAnUnframeableParameter) {

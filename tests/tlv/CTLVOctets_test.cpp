@@ -89,6 +89,17 @@ TEST(CTLVOctets, LimitsAreCarriedNotEnforced) {
   EXPECT_EQ("01 02 03 04", valueOf(tlv));
 }
 
+TEST(CTLVOctets, LimitsWithoutAValueLeaveTheTlvUnset) {
+  CTLVOctets tlv(4, 1, 2);
+  EXPECT_EQ(4, tlv.getTag());
+  EXPECT_EQ(0, tlv.hasValue());
+  EXPECT_EQ(0, tlv.checkLength(3));
+  EXPECT_EQ(1, tlv.checkLength(1));
+  CIPByteBuffer out;
+  EXPECT_EQ(0, tlv.getData(out));
+  EXPECT_EQ("", hexOf(out));
+}
+
 TEST(CTLVOctets, CopiesAreDeepAndOutliveTheirSource) {
   auto source = std::make_unique<CTLVOctets>(4, 1, 8, bufferFromHex("01 02"));
   CTLVOctets copied(*source);

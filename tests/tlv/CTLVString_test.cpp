@@ -74,6 +74,17 @@ TEST(CTLVString, EncodingLeavesEmbeddedZeroInValue) {
   EXPECT_EQ(std::string("ab\0cd", 5), valueOf(tlv));
 }
 
+TEST(CTLVString, LimitsWithoutAValueLeaveTheTlvUnset) {
+  CTLVString tlv(5, 2, 3);
+  EXPECT_EQ(5, tlv.getTag());
+  EXPECT_EQ(0, tlv.hasValue());
+  EXPECT_EQ(0, tlv.checkLength(1));
+  EXPECT_EQ(1, tlv.checkLength(3));
+  CIPByteBuffer out;
+  EXPECT_EQ(0, tlv.getData(out));
+  EXPECT_EQ(0, tlv.getLength());
+}
+
 TEST(CTLVString, CopiesAreIndependent) {
   CTLVString source(5, 1, 4, CString("abc"));
   CTLVString copied(source);

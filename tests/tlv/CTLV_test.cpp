@@ -419,6 +419,34 @@ TEST(CTLV, EveryTypeMakesRoundTripWithTagValueAndFlag) {
   EXPECT_TRUE(s == "text with spaces");
 }
 
+// A value writer that takes bytes away instead of appending leaves no frame to patch: the
+// TLV refuses to encode and restores what it can, never writing outside the buffer.
+class ShrinkingTLV : public CTLV {
+ public:
+  explicit ShrinkingTLV(int drop) : drop_(drop) { markValueSet(); }
+  int setValueData(CIPByteBuffer&) override { return 1; }
+  int getValueData(CIPByteBuffer& buffer) override {
+    buffer.appendBytes0(-drop_);
+    return 1;
+  }
+
+ private:
+  int drop_;
+};
+
+TEST(CTLV, ValueWriterThatRemovesBytesIsRefused) {
+  // Dropping part of the frame: the rest of it is taken away again.
+  ShrinkingTLV partly(2);
+  CIPByteBuffer out = bufferFromHex("AA BB");
+  EXPECT_EQ(0, partly.getData(out));
+  EXPECT_EQ("AA BB", hexOf(out));
+  // Dropping the frame and earlier bytes: nothing of the frame is left to take away.
+  ShrinkingTLV beyond(5);
+  CIPByteBuffer out2 = bufferFromHex("AA BB");
+  EXPECT_EQ(0, beyond.getData(out2));
+  EXPECT_EQ("AA", hexOf(out2));
+}
+
 TEST(CTLV, ValueWriterFailingHalfwayLeavesOutputUnchanged) {
   ScriptedTLV tlv(pattern(10));
   tlv.throwAfterWriting_ = true;

@@ -1,0 +1,132 @@
+#!/usr/bin/env python3
+"""Writes the hand-made seed inputs of the header, tlv, list and example fuzz targets into
+fuzz/corpus/<target>/, each file named by the SHA-1 of its bytes (as libFuzzer names the inputs
+it adds). Valid encodings and the edge cases of each wire form; run again after changing it."""
+import hashlib
+import pathlib
+import struct
+
+HERE = pathlib.Path(__file__).resolve().parent
+
+
+def be16(v):
+    return struct.pack(">H", v & 0xFFFF)
+
+
+def be32(v):
+    return struct.pack(">I", v & 0xFFFFFFFF)
+
+
+def tlv(tag, value):
+    return be16(tag) + be16(len(value)) + value
+
+
+def header(length, command_id, status=0, sequence=1):
+    return be32(length) + be32(command_id) + be32(status) + be32(sequence)
+
+
+def header_seeds():
+    seeds = [b"", header(16, 0x21, 0, 2147483647), header(0, 0, 0, 1), header(16, -1, 0, 0x7FFFFFFF)]
+    full = header(20, 0x80000021, 0xFFFFFFFF, 77) + b"\xAA\xBB\xCC\xDD"
+    seeds += [full[:n] for n in (1, 3, 4, 7, 8, 10, 12, 15, 16, 17, 20)]
+    seeds.append(b"\xCD" * 16)
+    return seeds
+
+
+def tlv_seeds():
+    return [
+        b"", b"\x02", b"\x02\x04", b"\x02\x04\x00",
+        tlv(0x0204, b"\x00\x01"),                   # short value
+        tlv(0x0003, b"\xFF"),                       # byte value
+        tlv(0x0005, b"\xC8"),                       # unsigned byte 200
+        tlv(0x0009, b"\x01\x02\x03"),               # wrong length for every fixed width
+        tlv(0x0009, b"\x01\x02\x03\x04") + b"\xEE",  # int value, a byte after the frame
+        tlv(0x0009, b""),                           # empty value
+        tlv(0x0009, b"\xAB\xCD"),                   # presence flag with stray bytes
+        tlv(0x0004, b"\x01\x02\x03"),               # octets
+        tlv(0x0005, b"abc"), tlv(0x0005, b"abc\x00"), tlv(0x0005, b"ab\x00cd"),
+        be16(0x0001) + be16(0x0010) + b"\x01",      # length beyond the bytes held
+        tlv(0xFFFF, b"\x7F\xFF"),                   # tag -1
+        tlv(0x0101, bytes(range(256)) + bytes(44)),  # 300 bytes: length 01 2C
+        be16(0x0102) + be16(0x8000) + bytes(64),    # length 32768, cut short
+    ]
+
+
+def item(number, text):
+    return be16(number) + text + b"\x00"
+
+
+def list_wires():
+    two = item(1, b"a") + item(-2, b"bc")
+    five = b"".join(item(n, b"x" * n) for n in range(5))
+    return [
+        b"", b"\x00", b"\x01" + item(7, b"seven"), b"\x02" + two, b"\x05" + five,
+        b"\xFF" + two, b"\x00\x02" + two, b"\x01\x2C" + five, b"\xFF\xFF" + two,
+        be32(2) + two, be32(0xFFFFFFFF) + two, be32(0) + two, be32(3) + two,
+        b"\x02" + be16(5) + b"no nul", b"\x03\x00", b"\x01\x00\x01",
+    ]
+
+
+def list_seeds():
+    # The first byte picks count width (bits 0-1: 1, 2, 4, none), maximum (bits 2-3: 0, 1, 3,
+    # 300) and a factory that declines the second position (bit 4).
+    seeds = []
+    for wire in list_wires():
+        for width in range(4):
+            seeds.append(bytes([width | 0x0C]) + wire)
+        seeds.append(bytes([0x04]) + wire)
+        seeds.append(bytes([0x08 | 0x10]) + wire)
+    return seeds
+
+
+def submit_text(sender=b"orvel", recipients=((1, b"+4420"), (2, b"ops@x")), priority=2,
+                validity=3600, text=b"Hello", options=b"", command_id=0x21, sequence=1,
+                length_delta=0):
+    body = sender + b"\x00" + bytes([len(recipients)])
+    for kind, address in recipients:
+        body += bytes([kind]) + address + b"\x00"
+    body += bytes([priority]) + be32(validity) + be16(len(text)) + text + options
+    return header(16 + len(body) + length_delta, command_id, 0, sequence) + body
+
+
+ALL_OPTIONS = (tlv(0x0101, b"\x00\x07") + tlv(0x0102, b"\x01") + tlv(0x0103, be32(86400)) +
+               tlv(0x0104, b"+44207") + tlv(0x0105, b"\x05\x00\x03") + tlv(0x0106, b"") +
+               tlv(0x0107, b"\x01"))
+
+
+def example_seeds():
+    resp_body = b"M-1\x00"
+    return [
+        submit_text(),
+        submit_text(options=ALL_OPTIONS),
+        submit_text(options=tlv(0x0107, b"\x01") + tlv(0x0101, b"\x00\x07")),  # another order
+        submit_text(options=tlv(0x7777, b"unknown") + tlv(0x0106, b"")),        # unknown tag
+        submit_text(recipients=tuple((1, b"r%d" % i) for i in range(10))),      # the maximum
+        submit_text(recipients=tuple((1, b"r%d" % i) for i in range(11))),      # one too many
+        submit_text(recipients=(), text=b"a\x00b"),
+        submit_text(options=tlv(0x0101, b"\x00\x07") + tlv(0x0101, b"\x00\x08")),  # twice
+        submit_text(options=tlv(0x0102, b"\x01\x02")),                          # wrong length
+        submit_text(options=tlv(0x0104, b"ab\x00c")),                           # NUL in text
+        submit_text(options=tlv(0x0106, b"\xAB")),                              # stray bytes
+        submit_text(length_delta=1), submit_text(length_delta=-1),
+        submit_text()[:15], submit_text()[:40],
+        submit_text() + b"\xEE\xEE",
+        header(16 + len(resp_body), 0x80000021, 0, 1) + resp_body,
+        header(16 + 3, 0x80000021, 0, 9) + b"M-1",                              # no NUL
+        header(16, 0x80000021, 0, 9),
+        header(16 + len(resp_body), 0x21, 0, 1) + resp_body,                    # other id
+    ]
+
+
+def write(target, seeds):
+    folder = HERE / "corpus" / target
+    folder.mkdir(parents=True, exist_ok=True)
+    for seed in seeds:
+        (folder / hashlib.sha1(seed).hexdigest()).write_bytes(seed)
+
+
+if __name__ == "__main__":
+    write("header", header_seeds())
+    write("tlv", tlv_seeds())
+    write("list", list_seeds())
+    write("example", example_seeds())

@@ -1,0 +1,117 @@
+// The memory registry under concurrent use, the way a process uses it: objects registered on
+// one thread are destroyed on another, threads unregister pointers the registry never saw,
+// and introspection runs alongside. Also the library's two pieces of state shared across
+// threads by design: list items and PDU headers held by copies that are destroyed on
+// different threads. Run under ThreadSanitizer in CI, which reports any data race.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "orvelpdu/base/MemoryRegistry.h"
+#include "support/TestList.h"
+#include "support/TestPdu.h"
+
+namespace {
+
+using orvelpdu::test::newTestItem;
+using orvelpdu::test::TestItem;
+using orvelpdu::test::TestList;
+using orvelpdu::test::TestPdu;
+
+constexpr int kThreads = 4;
+
+TEST(RegistryThreads, HammeringWithAddsDeletesAndUnknownPointersBalances) {
+  constexpr int kRounds = 3000;
+  const int before = _CountMemory();
+  const long adds = _CountAddMemory();
+  const long dels = _CountDelMemory();
+  // Keys shared by all threads (each thread adds and deletes every one of them, so another
+  // thread's delete may come first), keys of each thread's own, and keys never registered.
+  std::vector<char> shared(64);
+  std::vector<std::vector<char>> own(kThreads, std::vector<char>(kRounds));
+  std::vector<char> unknown(kThreads);
+  std::atomic<int> negativeFinds{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      auto& mine = own[static_cast<size_t>(t)];
+      for (int i = 0; i < kRounds; ++i) {
+        char* key = &mine[static_cast<size_t>(i)];
+        char* common = &shared[static_cast<size_t>(i) % shared.size()];
+        _AddMemory(key, i + 1, 1, nullptr);
+        _AddMemory(common, t, 1, nullptr);
+        if (_FindMemory(key) != i + 1) negativeFinds.fetch_add(1);
+        _DelMemory(&unknown[static_cast<size_t>(t)]);
+        _DelMemory(common);
+        if (_CountMemory() < 1) negativeFinds.fetch_add(1);  // `key` at least is registered
+        _DelMemory(key);
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(0, negativeFinds.load());
+  EXPECT_EQ(before, _CountMemory());
+  for (char& key : shared) EXPECT_EQ(-1, _FindMemory(&key));
+  EXPECT_EQ(adds + 2L * kThreads * kRounds, _CountAddMemory());
+  EXPECT_EQ(dels + 3L * kThreads * kRounds, _CountDelMemory());
+}
+
+// Items shared by copies of one list: each thread lets its copy go, and exactly one of them
+// disposes of each item, whichever comes last.
+TEST(RegistryThreads, ListCopiesReleasedOnDifferentThreadsDisposeOfEachItemOnce) {
+  constexpr int kItems = 200;
+  const int before = _CountMemory();
+  const int live = TestItem::liveCount();
+  for (int round = 0; round < 20; ++round) {
+    auto source = std::make_unique<TestList>(kItems, CIPByteDataList::SHORT_SIZE);
+    for (int i = 0; i < kItems; ++i) source->addValue(newTestItem(static_cast<short>(i)));
+    std::vector<std::unique_ptr<TestList>> copies;
+    for (int t = 0; t < kThreads; ++t) copies.push_back(std::make_unique<TestList>(*source));
+    source.reset();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+      threads.emplace_back([&copies, t] {
+        TestList& mine = *copies[static_cast<size_t>(t)];
+        // Reading the shared items, then letting them go, two ways.
+        CIPByteBuffer wire;
+        mine.getData(wire);
+        if (t % 2 == 0) {
+          mine.resetValues();
+        } else {
+          copies[static_cast<size_t>(t)].reset();
+        }
+      });
+    }
+    for (auto& thread : threads) thread.join();
+    copies.clear();
+    ASSERT_EQ(live, TestItem::liveCount()) << "round " << round;
+    ASSERT_EQ(before, _CountMemory()) << "round " << round;
+  }
+}
+
+// A header shared by copies of one PDU: the last copy to go, on whichever thread, destroys
+// and unregisters it, once.
+TEST(RegistryThreads, PduCopiesReleasedOnDifferentThreadsUnregisterTheHeaderOnce) {
+  const int before = _CountMemory();
+  const long dels = _CountDelMemory();
+  constexpr int kRounds = 200;
+  for (int round = 0; round < kRounds; ++round) {
+    auto source = std::make_unique<TestPdu>();
+    source->setCommandId(round);
+    std::vector<std::unique_ptr<TestPdu>> copies;
+    for (int t = 0; t < kThreads; ++t) copies.push_back(std::make_unique<TestPdu>(*source));
+    source.reset();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+      threads.emplace_back([&copies, t] { copies[static_cast<size_t>(t)].reset(); });
+    }
+    for (auto& thread : threads) thread.join();
+  }
+  EXPECT_EQ(before, _CountMemory());
+  EXPECT_EQ(dels + kRounds, _CountDelMemory());
+}
+
+}  // namespace
