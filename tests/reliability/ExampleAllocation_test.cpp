@@ -47,6 +47,7 @@ std::string wireOf(textmsg::Message& pdu) {
 struct State {
   SubmitText request;
   SubmitTextResp response;
+  SubmitTextResp received;  // no message id yet, so parsing one needs storage
   CIPByteBuffer out;
   CIPByteBuffer requestIn;
   CIPByteBuffer responseIn;
@@ -121,11 +122,11 @@ TEST(AllocationFailurePass, ExampleParsingThatFailsLeavesAPduThatParsesAgain) {
         EXPECT_EQ(requestWire(), wireOf(st.request));
       });
   runFailurePass<State>(
-      "SubmitTextResp::setData", [](State& st) { st.response.setData(st.responseIn); },
+      "SubmitTextResp::setData", [](State& st) { st.received.setData(st.responseIn); },
       [](State& st) {
         CIPByteBuffer in = bufferFromHex(responseWire());
-        EXPECT_EQ(1, st.response.setData(in)) << st.response.error();
-        EXPECT_EQ(1, st.response.equals(&st.request));
+        EXPECT_EQ(1, st.received.setData(in)) << st.received.error();
+        EXPECT_EQ(1, st.received.equals(&st.response));
       });
 }
 
