@@ -110,6 +110,9 @@ unsigned char* CIPByteBuffer::growRoom(int count) {
   const int grown = orvelpdu::detail::grownCapacity(sizeKnown ? capacity : len, needed);
   auto* p = static_cast<unsigned char*>(::operator new(bytes(grown)));
   if (len > 0) std::memcpy(p, buffer, bytes(len));
+  // The spare room is zeroed so that setLength beyond the held bytes never exposes
+  // uninitialised memory; growing geometrically keeps this amortised O(1) per byte.
+  std::memset(p + len, 0, bytes(grown - len));
   unsigned char* retired = block;
   block = p;
   buffer = p;

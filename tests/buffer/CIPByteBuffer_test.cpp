@@ -554,6 +554,10 @@ TEST(CIPByteBuffer, SetLengthShortensAndClampsToTheBlockItMade) {
   big.setLength(0x7FFFFFFFu);
   EXPECT_LT(big.getLength(), 4096u) << "a length beyond a block it made is clamped to it";
   EXPECT_EQ("01 02", hexOf(big).substr(0, 5));
+  const unsigned char* spare = big.getBuffer() + 2;
+  const unsigned char* end = big.getBuffer() + big.getLength();
+  EXPECT_TRUE(std::all_of(spare, end, [](unsigned char c) { return c == 0; }))
+      << "room the buffer never wrote to reads as zero, never as uninitialised memory";
 }
 
 TEST(CIPByteBuffer, EmptyReleasesTheBlock) {
