@@ -99,6 +99,9 @@ unsigned char* CIPByteBuffer::makeRoom(int count) {
   const int grown = orvelpdu::detail::grownCapacity(sizeKnown ? capacity : len, needed);
   auto* p = static_cast<unsigned char*>(::operator new(bytes(grown)));
   if (len > 0) std::memcpy(p, buffer, bytes(len));
+  // The spare capacity is zeroed as every block the buffer makes is: setLength may expose
+  // it, and must never show uninitialised heap memory.
+  std::memset(p + len, 0, bytes(grown - len));
   unsigned char* retired = block;
   block = p;
   buffer = p;
