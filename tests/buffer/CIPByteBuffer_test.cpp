@@ -560,6 +560,22 @@ TEST(CIPByteBuffer, SetLengthShortensAndClampsToTheBlockItMade) {
       << "room the buffer never wrote to reads as zero, never as uninitialised memory";
 }
 
+TEST(CIPByteBuffer, SetLengthPastTheBytesShowsZerosNotUninitialisedMemory) {
+  // The spare room a growing buffer makes is zeroed like every block it makes, so a length
+  // clamped to the block never reveals what the heap held before.
+  CIPByteBuffer b;
+  b.appendShort(0x0102);
+  b.appendBytes0(100);
+  b.appendBytes0(-100);
+  b.appendInt(0x03040506);
+  b.setLength(0x7FFFFFFFu);
+  const std::string shown = hexOf(b);
+  ASSERT_GT(b.getLength(), 106u);
+  EXPECT_EQ("01 02 03 04 05 06", shown.substr(0, 17));
+  // Bytes 6 to 101 are the zeros appended and dropped again; the rest is spare room.
+  EXPECT_EQ(std::string::npos, shown.find_first_not_of("0 ", 18)) << shown;
+}
+
 TEST(CIPByteBuffer, EmptyReleasesTheBlock) {
   CIPByteBuffer b;
   EXPECT_EQ(1, b.isEmpty());

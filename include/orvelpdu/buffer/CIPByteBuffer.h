@@ -69,8 +69,9 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   unsigned int getLength() const;
   // Sets the length without touching the bytes.
   // REQUIRES: n does not exceed what the held block holds from getBuffer() on. For a block
-  // the buffer made itself, a larger n is clamped to the block; a block handed in (adopting
-  // constructor, setBuffer) is trusted; with no block, n is ignored.
+  // the buffer made itself, a larger n is clamped to the block, whose bytes past those held
+  // are zero or bytes it held before (never uninitialised memory); a block handed in
+  // (adopting constructor, setBuffer) is trusted; with no block, n is ignored.
   void setLength(unsigned int n);
   // 1 when the length is 0, else 0.
   int isEmpty() const;
