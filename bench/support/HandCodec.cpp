@@ -149,15 +149,17 @@ const char* parseOptional(Reader& in, SubmitText& m) {
         case kExpiry:
           m.expiry = static_cast<std::int32_t>(get32(value));
           break;
-        case kCallback: {
-          const void* nul = std::memchr(value, 0, length);
-          const std::size_t n =
-              nul == nullptr
-                  ? length
-                  : static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - value);
-          m.callback.assign(reinterpret_cast<const char*>(value), n);
+        case kCallback:
+          // A NUL inside the address would not survive re-encoding: refused, as the library's
+          // example refuses it.
+          if (length != 0 && std::memchr(value, 0, length) != nullptr) {
+            return "parameter has a value its type cannot carry";
+          }
+          m.callback.assign(reinterpret_cast<const char*>(value), length);
           break;
-        }
+        case kReportWanted:
+          if (length != 0) return "parameter has a value its type cannot carry";
+          break;
         case kUserDataHeader:
           m.userDataHeader.assign(value, value + length);
           break;

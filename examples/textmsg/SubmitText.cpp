@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -10,6 +11,8 @@ namespace {
 
 constexpr int kMaxText = 65535;
 constexpr int kTlvHeader = 4;
+
+size_t bytes(int n) { return static_cast<size_t>(n); }
 
 std::string tagName(short tag) {
   char text[16];
@@ -93,18 +96,19 @@ int SubmitText::setOptionalBody(CIPByteBuffer& in) {
       continue;
     }
     if (tlv->hasValue()) return fail("parameter " + tagName(tag) + " appears twice");
+    // A value its type cannot hold as received (a NUL inside the callback address, bytes
+    // after the report-wanted flag) would be silently changed: refuse it instead, so that an
+    // accepted PDU always encodes back to what was received. Checked where the bytes lie.
+    const unsigned char* value = frame + kTlvHeader;
+    const bool altered = (tlv == &callback && std::memchr(value, 0, bytes(length)) != nullptr) ||
+                         (tlv == &reportWanted && length != 0);
+    if (altered) return fail("parameter " + tagName(tag) + " has a value its type cannot carry");
     tlv->setData(in);
     // A string parameter refuses no value: without one, its storage could not be had. That
     // is no fault of the sender, so it goes on as the allocation failure it was.
     if (tlv->hasValue() == 0 && tlv == &callback) throw std::bad_alloc();
     if (tlv->hasValue() == 0) {
       return fail("parameter " + tagName(tag) + " has a value of the wrong length");
-    }
-    // A value its type cannot hold as received (a NUL inside the callback address, bytes
-    // after the report-wanted flag) would be silently changed: refuse it instead, so that
-    // an accepted PDU always encodes back to what was received.
-    if (tlv->getLength() != length) {
-      return fail("parameter " + tagName(tag) + " has a value its type cannot carry");
     }
   }
   return 1;
