@@ -518,4 +518,31 @@ TEST(CTLV, ArbitraryFramesParseWithinHeldBytes) {
   }
 }
 
+// A value parser may shorten the buffer it is handed with setLength, but never lengthen it past
+// the value bytes: what lies behind them belongs to the next field of the input.
+class LengthSettingTLV : public CTLV {
+ public:
+  int setValueData(CIPByteBuffer& buffer) override {
+    buffer.setLength(buffer.getLength() + 5);
+    afterGrow_ = hexOf(buffer);
+    buffer.setLength(1);
+    afterShrink_ = hexOf(buffer);
+    markValueSet();
+    return 1;
+  }
+  int getValueData(CIPByteBuffer& /*buffer*/) override { return 1; }
+
+  std::string afterGrow_;
+  std::string afterShrink_;
+};
+
+TEST(CTLV, ValueParserCannotSetLengthPastTheValueBytes) {
+  CIPByteBuffer in = bufferFromHex("00 09 00 02 AA BB  CC DD");
+  LengthSettingTLV tlv;
+  EXPECT_EQ(1, tlv.setData(in));
+  EXPECT_EQ("AA BB", tlv.afterGrow_);
+  EXPECT_EQ("AA", tlv.afterShrink_);
+  EXPECT_EQ("CC DD", hexOf(in));
+}
+
 }  // namespace
