@@ -12,9 +12,12 @@
 #include <vector>
 
 #include "BufferModel.h"
+#include "FuzzBytes.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 
 namespace {
+
+using orvelpdu::fuzz::contentOf;
 
 using orvelpdu::fuzz::BufferModel;
 
@@ -68,12 +71,6 @@ class Program {
   size_t size_;
   size_t pos_ = 0;
 };
-
-std::vector<uint8_t> contentOf(const CIPByteBuffer& b) {
-  const unsigned char* p = b.getBuffer();
-  if (p == nullptr) return {};
-  return std::vector<uint8_t>(p, p + b.getLength());
-}
 
 void compare(const CIPByteBuffer& b, const BufferModel& m, int op) {
   check(static_cast<int>(b.getLength()) == m.length(), "length", op);

@@ -11,13 +11,16 @@
 #include <type_traits>
 #include <vector>
 
+#include "FuzzBytes.h"
 #include "orvelpdu/base/MemoryRegistry.h"
 #include "textmsg/SubmitText.h"
 #include "textmsg/SubmitTextResp.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using orvelpdu::fuzz::bufferOf;
+using orvelpdu::fuzz::Bytes;
+using orvelpdu::fuzz::contentOf;
 
 constexpr size_t kHeader = 16;
 
@@ -26,18 +29,6 @@ void check(bool ok, const char* pdu, const char* what) {
     std::fprintf(stderr, "example fuzz, %s: %s\n", pdu, what);
     std::abort();
   }
-}
-
-CIPByteBuffer bufferOf(const Bytes& bytes) {
-  CIPByteBuffer b;
-  b.appendBytes0(const_cast<unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
-  return b;
-}
-
-Bytes contentOf(const CIPByteBuffer& b) {
-  const unsigned char* p = b.getBuffer();
-  if (p == nullptr) return {};
-  return Bytes(p, p + b.getLength());
 }
 
 uint32_t readBigEndian(const Bytes& bytes, size_t offset, int width) {

@@ -8,12 +8,15 @@
 #include <cstdlib>
 #include <vector>
 
+#include "FuzzBytes.h"
 #include "orvelpdu/base/MemoryRegistry.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 #include "orvelpdu/pdu/CPDU.h"
 #include "orvelpdu/pdu/CPDUHeader.h"
 
 namespace {
+
+using orvelpdu::fuzz::contentOf;
 
 constexpr size_t kHeaderLength = 16;
 
@@ -35,12 +38,6 @@ CIPByteBuffer bufferOf(const uint8_t* data, size_t size) {
   CIPByteBuffer b;
   b.appendBytes0(const_cast<unsigned char*>(data), static_cast<int>(size));
   return b;
-}
-
-std::vector<uint8_t> contentOf(const CIPByteBuffer& b) {
-  const unsigned char* p = b.getBuffer();
-  if (p == nullptr) return {};
-  return std::vector<uint8_t>(p, p + b.getLength());
 }
 
 // The 16 bytes a header parsed from `data` encodes back to.

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "FuzzBytes.h"
 #include "orvelpdu/base/CString.h"
 #include "orvelpdu/base/MemoryRegistry.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
@@ -20,25 +21,15 @@
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using orvelpdu::fuzz::bufferOf;
+using orvelpdu::fuzz::Bytes;
+using orvelpdu::fuzz::contentOf;
 
 void check(bool ok, const char* what, int width, int maximum) {
   if (!ok) {
     std::fprintf(stderr, "list fuzz (width %d, maximum %d): %s\n", width, maximum, what);
     std::abort();
   }
-}
-
-Bytes contentOf(const CIPByteBuffer& b) {
-  const unsigned char* p = b.getBuffer();
-  if (p == nullptr) return {};
-  return Bytes(p, p + b.getLength());
-}
-
-CIPByteBuffer bufferOf(const Bytes& bytes) {
-  CIPByteBuffer b;
-  b.appendBytes0(const_cast<unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
-  return b;
 }
 
 int live = 0;  // Items constructed and not yet destroyed.

@@ -12,6 +12,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "FuzzBytes.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 #include "orvelpdu/tlv/CTLVByte.h"
 #include "orvelpdu/tlv/CTLVEmpty.h"
@@ -23,25 +24,15 @@
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using orvelpdu::fuzz::bufferOf;
+using orvelpdu::fuzz::Bytes;
+using orvelpdu::fuzz::contentOf;
 
 void check(bool ok, const char* type, const char* what) {
   if (!ok) {
     std::fprintf(stderr, "tlv fuzz, %s: %s\n", type, what);
     std::abort();
   }
-}
-
-CIPByteBuffer bufferOf(const Bytes& bytes) {
-  CIPByteBuffer b;
-  b.appendBytes0(const_cast<unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
-  return b;
-}
-
-Bytes contentOf(const CIPByteBuffer& b) {
-  const unsigned char* p = b.getBuffer();
-  if (p == nullptr) return {};
-  return Bytes(p, p + b.getLength());
 }
 
 Bytes bigEndian(uint32_t v, int width) {
