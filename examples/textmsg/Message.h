@@ -10,6 +10,9 @@
 
 #include <string>
 
+// The demo reaches toHex/fromHex through this header; it is to include WireHex.h itself.
+#include "WireHex.h"
+
 namespace textmsg {
 
 class Message : public CPDU {
@@ -44,12 +47,6 @@ class Message : public CPDU {
   int commandId_;
   std::string error_;
 };
-
-// Hex helpers for showing and entering wire bytes: two upper-case digits per byte.
-std::string toHex(const CIPByteBuffer& buffer);
-// Parses hex text (whitespace between pairs allowed) into `out`. Returns false and names the
-// problem in `error` for a non-hex character or an odd number of digits.
-bool fromHex(const std::string& text, CIPByteBuffer& out, std::string& error);
 
 }  // namespace textmsg
 

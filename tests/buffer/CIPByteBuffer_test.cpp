@@ -13,13 +13,16 @@
 #include <utility>
 #include <vector>
 
+#include "fuzz/BufferModel.h"
 #include "support/FailingNew.h"
 #include "support/Hex.h"
+#include "support/Text.h"
 
 namespace {
 
 using orvelpdu::test::bufferFromHex;
 using orvelpdu::test::hexOf;
+using orvelpdu::test::textOf;
 
 // A block from the global operator new holding `hex`, with `extra` zero bytes of room behind.
 unsigned char* newBlock(const std::string& hex, size_t extra = 0) {
@@ -28,10 +31,6 @@ unsigned char* newBlock(const std::string& hex, size_t extra = 0) {
   std::memset(p, 0, bytes.size() + extra);
   if (!bytes.empty()) std::memcpy(p, bytes.data(), bytes.size());
   return p;
-}
-
-std::string textOf(const CString& s) {
-  return std::string(static_cast<const char*>(s), static_cast<size_t>(s.GetLength()));
 }
 
 // ---- Integer fields ----
@@ -863,121 +862,126 @@ TEST(CIPByteBuffer, StorageHelpersMakeZeroFilledBlocksAndCopyThePrefix) {
   EXPECT_EQ(nullptr, StorageHelpers::Malloc(0));
 }
 
-// ---- Against a plain byte vector: every operation, in random order ----
+// ---- Against the fuzzer's model: every operation, in random order ----
 
-void expectMatches(const std::vector<unsigned char>& model, const CIPByteBuffer& b, int step) {
-  ASSERT_EQ(model.size(), b.getLength()) << "step " << step;
-  ASSERT_EQ(hexOf(model), hexOf(b)) << "step " << step;
-  if (model.empty()) {
+using orvelpdu::fuzz::BufferModel;
+
+// One random operation applied to the buffer and the model alike. The bytes and the block's
+// presence are compared after every step; reads are compared where they happen.
+struct RandomStep {
+  std::mt19937& rng;
+  CIPByteBuffer& b;
+  BufferModel& model;
+  int step;
+
+  int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
+  int size() const { return model.length(); }
+};
+
+void appendByteStep(RandomStep& s) {
+  const int v = s.pick(0, 255);
+  s.b.appendByte(static_cast<unsigned char>(v));
+  s.model.appendBE(static_cast<uint32_t>(v), 1);
+}
+
+void appendShortStep(RandomStep& s) {
+  const int v = s.pick(0, 0xFFFF);
+  s.b.appendShort(static_cast<short>(v));
+  s.model.appendBE(static_cast<uint32_t>(v), 2);
+}
+
+void appendIntStep(RandomStep& s) {
+  const int v = s.pick(INT_MIN, INT_MAX);
+  s.b.appendInt(v);
+  s.model.appendBE(static_cast<uint32_t>(v), 4);
+}
+
+void appendBytesStep(RandomStep& s) {
+  std::vector<unsigned char> bytes(static_cast<size_t>(s.pick(0, 90)));
+  for (auto& x : bytes) x = static_cast<unsigned char>(s.pick(0, 255));
+  s.b.appendBytes(bytes.data(), static_cast<int>(bytes.size()));
+  s.model.append(bytes);
+}
+
+void removeByteStep(RandomStep& s) {
+  const int expected = s.model.readByte();
+  ASSERT_EQ(expected, s.b.removeByte()) << "step " << s.step;
+  s.model.removeFront(1);
+}
+
+void removeShortStep(RandomStep& s) {
+  const int expected = s.model.readShort();
+  ASSERT_EQ(expected, s.b.readShort()) << "step " << s.step;
+  ASSERT_EQ(static_cast<short>(expected), s.b.removeShort()) << "step " << s.step;
+  s.model.removeFront(2);
+}
+
+void removeIntStep(RandomStep& s) {
+  ASSERT_EQ(s.model.readInt(), s.b.removeInt()) << "step " << s.step;
+  s.model.removeFront(4);
+}
+
+void removeBytes0Step(RandomStep& s) {
+  const int n = s.pick(0, 60);
+  s.b.removeBytes0(n);
+  s.model.removeFront(n);
+}
+
+void removeBytesStep(RandomStep& s) {
+  const int n = s.pick(-2, 60);
+  CIPByteBuffer dst = bufferFromHex("EE");
+  s.b.removeBytes(n, dst);
+  ASSERT_EQ(hexOf(s.model.front(n)), hexOf(dst)) << "step " << s.step;
+  s.model.removeFront(n);
+}
+
+void appendItselfStep(RandomStep& s) {
+  if (s.size() >= 4000) return;
+  s.b.appendBuffer(&s.b);
+  s.model.append(std::vector<uint8_t>(s.model.bytes));
+}
+
+void dropFromEndStep(RandomStep& s) {
+  const int n = s.pick(0, s.size());
+  s.b.appendBytes0(-n);
+  s.model.appendZeros(-n);
+}
+
+void resizeStep(RandomStep& s) {
+  const int n = s.pick(0, s.size() + 40);
+  s.b.resize(n);
+  s.model.resize(n);
+}
+
+void appendOwnBytesStep(RandomStep& s) {
+  if (s.size() == 0) return;
+  const int from = s.pick(0, s.size() - 1);
+  const int n = s.pick(1, s.size() - from);
+  s.b.appendBytes0(s.b.getBuffer() + from, n);
+  const auto begin = s.model.bytes.begin() + from;
+  s.model.append(std::vector<uint8_t>(begin, begin + n));
+}
+
+void expectMatches(const BufferModel& model, const CIPByteBuffer& b, int step) {
+  ASSERT_EQ(model.bytes.size(), b.getLength()) << "step " << step;
+  ASSERT_EQ(hexOf(model.bytes), hexOf(b)) << "step " << step;
+  if (model.bytes.empty()) {
     ASSERT_EQ(nullptr, b.getBuffer()) << "step " << step;
   }
 }
 
 TEST(CIPByteBuffer, RandomOperationsMatchAPlainByteVector) {
+  static constexpr void (*kSteps[])(RandomStep&) = {
+      appendByteStep,  appendShortStep, appendIntStep,     appendBytesStep, removeByteStep,
+      removeShortStep, removeIntStep,   removeBytes0Step,  removeBytesStep, appendItselfStep,
+      dropFromEndStep, resizeStep,      appendOwnBytesStep};
   std::mt19937 rng(20240611);
-  auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   CIPByteBuffer b;
-  std::vector<unsigned char> model;
-  auto take = [&model](int n) {
-    std::vector<unsigned char> head(model.begin(), model.begin() + n);
-    model.erase(model.begin(), model.begin() + n);
-    return head;
-  };
+  BufferModel model;
   for (int step = 0; step < 20000; ++step) {
-    const int size = static_cast<int>(model.size());
-    switch (pick(0, 12)) {
-      case 0: {
-        const int v = pick(0, 255);
-        b.appendByte(static_cast<unsigned char>(v));
-        model.push_back(static_cast<unsigned char>(v));
-        break;
-      }
-      case 1: {
-        const int v = pick(0, 0xFFFF);
-        b.appendShort(static_cast<short>(v));
-        model.push_back(static_cast<unsigned char>(v >> 8));
-        model.push_back(static_cast<unsigned char>(v));
-        break;
-      }
-      case 2: {
-        const int v = pick(INT_MIN, INT_MAX);
-        b.appendInt(v);
-        for (int shift = 24; shift >= 0; shift -= 8) {
-          model.push_back(static_cast<unsigned char>(static_cast<unsigned int>(v) >> shift));
-        }
-        break;
-      }
-      case 3: {
-        std::vector<unsigned char> bytes(static_cast<size_t>(pick(0, 90)));
-        for (auto& x : bytes) x = static_cast<unsigned char>(pick(0, 255));
-        b.appendBytes(bytes.data(), static_cast<int>(bytes.size()));
-        model.insert(model.end(), bytes.begin(), bytes.end());
-        break;
-      }
-      case 4: {
-        const int expected = size >= 1 ? model[0] : 0xCD;
-        ASSERT_EQ(expected, b.removeByte()) << "step " << step;
-        take(std::min(size, 1));
-        break;
-      }
-      case 5: {
-        const int expected = size >= 2 ? (model[0] << 8 | model[1]) : 0xCDCD;
-        ASSERT_EQ(expected, b.readShort()) << "step " << step;
-        ASSERT_EQ(static_cast<short>(expected), b.removeShort()) << "step " << step;
-        take(std::min(size, 2));
-        break;
-      }
-      case 6: {
-        unsigned int expected = 0xCDCDCDCDu;
-        if (size >= 4) {
-          expected =
-              static_cast<unsigned int>(model[0]) << 24 | model[1] << 16 | model[2] << 8 | model[3];
-        }
-        ASSERT_EQ(static_cast<int>(expected), b.removeInt()) << "step " << step;
-        take(std::min(size, 4));
-        break;
-      }
-      case 7: {
-        const int n = pick(0, 60);
-        b.removeBytes0(n);
-        take(std::min(size, n));
-        break;
-      }
-      case 8: {
-        const int n = pick(-2, 60);
-        CIPByteBuffer dst = bufferFromHex("EE");
-        b.removeBytes(n, dst);
-        ASSERT_EQ(hexOf(take(std::clamp(n, 0, size))), hexOf(dst)) << "step " << step;
-        break;
-      }
-      case 9:
-        if (size < 4000) {
-          b.appendBuffer(&b);
-          model.insert(model.end(), model.begin(), model.end());
-        }
-        break;
-      case 10: {
-        const int n = pick(0, size);
-        b.appendBytes0(-n);
-        model.resize(static_cast<size_t>(size - n));
-        break;
-      }
-      case 11: {
-        const int n = pick(0, size + 40);
-        b.resize(n);
-        model.resize(static_cast<size_t>(n), 0);
-        break;
-      }
-      case 12:
-        if (size > 0) {
-          const int from = pick(0, size - 1);
-          const int n = pick(1, size - from);
-          b.appendBytes0(b.getBuffer() + from, n);
-          std::vector<unsigned char> part(model.begin() + from, model.begin() + from + n);
-          model.insert(model.end(), part.begin(), part.end());
-        }
-        break;
-    }
+    RandomStep s{rng, b, model, step};
+    kSteps[s.pick(0, static_cast<int>(std::size(kSteps)) - 1)](s);
+    if (testing::Test::HasFatalFailure()) return;
     expectMatches(model, b, step);
     if (testing::Test::HasFatalFailure()) return;
   }

@@ -14,14 +14,17 @@
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 #include "support/FailingNew.h"
 #include "support/Hex.h"
+#include "support/RegistrySnapshot.h"
 #include "support/TestList.h"
 
 namespace {
 
+using orvelpdu::test::ArmedOutcome;
 using orvelpdu::test::bufferFromHex;
 using orvelpdu::test::hexOf;
 using orvelpdu::test::newTestItem;
-using orvelpdu::test::ScopedAllocationFailure;
+using orvelpdu::test::RegistrySnapshot;
+using orvelpdu::test::runWithAllocationFailure;
 using orvelpdu::test::TestItem;
 using orvelpdu::test::TestList;
 
@@ -56,17 +59,6 @@ std::string encoded(CIPByteDataList& list) {
   return hexOf(buffer);
 }
 
-// The registry and the live items at one moment, to compare with later.
-struct Tally {
-  int registered = _CountMemory();
-  int live = TestItem::liveCount();
-  long dels = _CountDelMemory();
-
-  long disposedSince() const { return _CountDelMemory() - dels; }
-  // Every item made since is destroyed and unregistered.
-  bool balanced() const { return registered == _CountMemory() && live == TestItem::liveCount(); }
-};
-
 // Records the numbers of the items that reach the virtual destroyValue, in order.
 class RecordingList : public TestList {
  public:
@@ -81,7 +73,7 @@ class RecordingList : public TestList {
 // ---- Adding and reading items ----
 
 TEST(CIPByteDataList, AddValueStopsAtTheMaximumAndLeavesRefusedItemsWithTheCaller) {
-  Tally tally;
+  RegistrySnapshot tally;
   {
     TestList list(3, kByte);
     fill(list, 3, 1);
@@ -99,7 +91,7 @@ TEST(CIPByteDataList, AddValueStopsAtTheMaximumAndLeavesRefusedItemsWithTheCalle
 }
 
 TEST(CIPByteDataList, ListsWithoutRoomRefuseEveryItemAndEncodeZero) {
-  Tally tally;
+  RegistrySnapshot tally;
   TestList byDefault;
   TestList negative(-1, kByte);
   CIPByteData* item = newTestItem(1);
@@ -128,11 +120,11 @@ TEST(CIPByteDataList, DestroyValueIgnoresNullAndNullsThePointerItDisposedOf) {
   list.destroyValue(none);
   EXPECT_EQ(dels, _CountDelMemory());
 
-  Tally tally;
+  RegistrySnapshot tally;
   CIPByteData* item = newTestItem(7);
   list.destroyValue(item);
   EXPECT_EQ(nullptr, item);
-  EXPECT_EQ(1, tally.disposedSince());
+  EXPECT_EQ(1, tally.delCalls());
   EXPECT_TRUE(tally.balanced());
 }
 
@@ -221,7 +213,7 @@ TEST(CIPByteDataList, RoundTripsThroughEveryCountWidth) {
 }
 
 TEST(CIPByteDataList, FullListStillParsesEveryPositionAndDisposesOfTheSurplus) {
-  Tally tally;
+  RegistrySnapshot tally;
   {
     TestList list(3, kByte);
     CIPByteBuffer buffer = bufferFromHex("05 00 01 00 00 02 00 00 03 00 00 04 00 00 05 00 EE");
@@ -229,7 +221,7 @@ TEST(CIPByteDataList, FullListStillParsesEveryPositionAndDisposesOfTheSurplus) {
     EXPECT_EQ(5, list.factoryCalls);
     EXPECT_EQ(std::vector<int>({1, 2, 3}), numbers(list));
     EXPECT_EQ(2, list.destroyCalls);
-    EXPECT_EQ(2, tally.disposedSince());
+    EXPECT_EQ(2, tally.delCalls());
     EXPECT_EQ("EE", hexOf(buffer));
   }
   EXPECT_TRUE(tally.balanced());
@@ -254,7 +246,7 @@ TEST(CIPByteDataList, ItemThatFailsToParseIsStillKept) {
 }
 
 TEST(CIPByteDataList, ParsingFirstDisposesOfHeldItemsEvenFromAnEmptyBuffer) {
-  Tally tally;
+  RegistrySnapshot tally;
   TestList list(10, kInt);
   fill(list, 2);
   CIPByteBuffer empty;
@@ -325,7 +317,7 @@ TEST(CIPByteDataList, FullestByteAndShortListsRoundTrip) {
   };
   for (const Case& c : {Case{kByte, 255, "FF"}, Case{kShort, 65535, "FF FF"}}) {
     SCOPED_TRACE(c.n);
-    Tally tally;
+    RegistrySnapshot tally;
     {
       TestList source(c.n, c.width);
       fill(source, c.n, -100);
@@ -368,7 +360,7 @@ TEST(CIPByteDataList, EveryItemIsDisposedOfOnceWhateverOrderTheHoldersGoIn) {
   std::array<int, 3> order = {0, 1, 2};
   do {
     SCOPED_TRACE(std::to_string(order[0]) + std::to_string(order[1]) + std::to_string(order[2]));
-    Tally tally;
+    RegistrySnapshot tally;
     std::array<std::unique_ptr<TestList>, 3> lists;
     lists[0] = std::make_unique<TestList>(10, kInt);
     fill(*lists[0], 4);
@@ -377,16 +369,16 @@ TEST(CIPByteDataList, EveryItemIsDisposedOfOnceWhateverOrderTheHoldersGoIn) {
     *lists[2] = *lists[1];
     for (int i = 0; i < 2; ++i) {
       lists[static_cast<size_t>(order[static_cast<size_t>(i)])].reset();
-      EXPECT_EQ(0, tally.disposedSince());
+      EXPECT_EQ(0, tally.delCalls());
     }
     lists[static_cast<size_t>(order[2])].reset();
-    EXPECT_EQ(4, tally.disposedSince());
+    EXPECT_EQ(4, tally.delCalls());
     EXPECT_TRUE(tally.balanced());
   } while (std::next_permutation(order.begin(), order.end()));
 }
 
 TEST(CIPByteDataList, AssignmentDisposesOfReplacedItemsNoOtherListHolds) {
-  Tally tally;
+  RegistrySnapshot tally;
   {
     TestList target(10, kInt);
     fill(target, 2, 1);
@@ -395,7 +387,7 @@ TEST(CIPByteDataList, AssignmentDisposesOfReplacedItemsNoOtherListHolds) {
     fill(source, 1, 3);
 
     target = source;
-    EXPECT_EQ(0, tally.disposedSince());
+    EXPECT_EQ(0, tally.delCalls());
     EXPECT_EQ(pointers(source), pointers(target));
 
     TestList other(10, kInt);
@@ -404,15 +396,15 @@ TEST(CIPByteDataList, AssignmentDisposesOfReplacedItemsNoOtherListHolds) {
     fill(recorder, 2, 6);
     static_cast<TestList&>(recorder) = other;
     EXPECT_EQ(std::vector<int>({6, 7}), recorder.seen);  // through the override, in order
-    EXPECT_EQ(2, tally.disposedSince());
+    EXPECT_EQ(2, tally.delCalls());
     EXPECT_EQ(std::vector<int>({1, 2}), numbers(keeper));
   }
-  EXPECT_EQ(7, tally.disposedSince());
+  EXPECT_EQ(7, tally.delCalls());
   EXPECT_TRUE(tally.balanced());
 }
 
 TEST(CIPByteDataList, AssignmentBetweenSharersAndSelfAssignmentDisposeOfNothing) {
-  Tally tally;
+  RegistrySnapshot tally;
   TestList list(10, kByte);
   fill(list, 3);
   const auto before = pointers(list);
@@ -423,13 +415,13 @@ TEST(CIPByteDataList, AssignmentBetweenSharersAndSelfAssignmentDisposeOfNothing)
   list = alias;
   EXPECT_EQ(before, pointers(list));
   EXPECT_EQ(before, pointers(copy));
-  EXPECT_EQ(0, tally.disposedSince());
+  EXPECT_EQ(0, tally.delCalls());
   EXPECT_EQ(0, list.destroyCalls + copy.destroyCalls);
   EXPECT_EQ("03 00 00 00 00 01 00 00 02 00", encoded(list));
 }
 
 TEST(CIPByteDataList, ResetAndParseLetGoOfSharedItemsWithoutDisposingOfThem) {
-  Tally tally;
+  RegistrySnapshot tally;
   RecordingList list;
   fill(list, 3, 1);
   {
@@ -441,7 +433,7 @@ TEST(CIPByteDataList, ResetAndParseLetGoOfSharedItemsWithoutDisposingOfThem) {
     EXPECT_EQ(std::vector<int>({1, 2, 3}), numbers(copy));
     copy.resetValues();
     EXPECT_EQ(3, copy.destroyCalls);
-    EXPECT_EQ(3, tally.disposedSince());
+    EXPECT_EQ(3, tally.delCalls());
   }
   fill(list, 2, 10);
   list.resetValues();
@@ -457,21 +449,20 @@ TEST(CIPByteDataList, AddValueThatCannotAllocateLeavesListAndItemUnchanged) {
   long total = 0;
   for (int n : {0, 1, 2, 3, 4, 8, 9}) {
     SCOPED_TRACE(n);
-    Tally tally;
+    RegistrySnapshot tally;
     const long fired = orvelpdu::test::forEachAllocationFailure([&](long k) {
       TestList list(100, kInt);
       fill(list, n);
       const auto before = pointers(list);
       CIPByteData* item = newTestItem(99);
-      ScopedAllocationFailure failure(k);
-      try {
-        EXPECT_EQ(1, list.addValue(item));
-      } catch (const std::bad_alloc&) {
+      const ArmedOutcome run =
+          runWithAllocationFailure(k, [&] { EXPECT_EQ(1, list.addValue(item)); });
+      if (run.caught) {
         EXPECT_EQ(before, pointers(list));
         EXPECT_NE(-1, _FindMemory(item));
         list.destroyValue(item);  // still the caller's to dispose of
       }
-      return failure.fired();
+      return run.fired;
     });
     // Only a list whose storage is full allocates to take one more item.
     total += fired;
@@ -489,23 +480,15 @@ TEST(CIPByteDataList, ParsingThatThrowsDisposesOfThePendingItemAndKeepsTheAccept
   CIPByteBuffer wire;
   ASSERT_EQ(1, source.getData(wire));
 
-  Tally tally;
+  RegistrySnapshot tally;
   long threwMidway = 0;
   const long fired = orvelpdu::test::forEachAllocationFailure([&](long k) {
     TestList list(10, kInt);
     fill(list, 1, 50);
     CIPByteBuffer buffer(wire);
-    bool threw = false;
-    {
-      ScopedAllocationFailure failure(k);
-      try {
-        list.setData(buffer);
-      } catch (const std::bad_alloc&) {
-        threw = true;
-      }
-      if (!failure.fired()) return false;
-    }
-    EXPECT_TRUE(threw);
+    const ArmedOutcome run = runWithAllocationFailure(k, [&] { list.setData(buffer); });
+    if (!run.fired) return false;
+    EXPECT_TRUE(run.caught);
     const int kept = list.getCount();
     EXPECT_LE(kept, 3);
     for (int i = 0; i < kept; ++i) {
@@ -514,7 +497,7 @@ TEST(CIPByteDataList, ParsingThatThrowsDisposesOfThePendingItemAndKeepsTheAccept
       EXPECT_EQ(static_cast<TestItem*>(source.getValue(i))->text, item->text);
     }
     // Only the accepted items live: the pending one and the old one are gone.
-    EXPECT_EQ(tally.live + kept, TestItem::liveCount());
+    EXPECT_EQ(kept, tally.liveItems());
     if (kept > 0 && kept < 3) ++threwMidway;
     return true;
   });
@@ -524,22 +507,22 @@ TEST(CIPByteDataList, ParsingThatThrowsDisposesOfThePendingItemAndKeepsTheAccept
 }
 
 TEST(CIPByteDataList, CopyOrAssignmentThatCannotAllocateChangesNothing) {
-  Tally tally;
+  RegistrySnapshot tally;
   const long fired = orvelpdu::test::forEachAllocationFailure([&](long k) {
     TestList source(10, kInt);
     fill(source, 3, 1);
     TestList target(10, kByte);
     fill(target, 2, 7);
-    ScopedAllocationFailure failure(k);
-    try {
+    const ArmedOutcome run = runWithAllocationFailure(k, [&] {
       TestList copy(source);
       target = source;
-    } catch (const std::bad_alloc&) {
+    });
+    if (run.caught) {
       EXPECT_EQ(std::vector<int>({7, 8}), numbers(target));
       EXPECT_EQ("02 00 07 00 00 08 00", encoded(target));  // its width kept too
       EXPECT_EQ(std::vector<int>({1, 2, 3}), numbers(source));
     }
-    return failure.fired();
+    return run.fired;
   });
   // The copy's storage and a count for each of the three items it is the first to share,
   // then the assignment's storage (those items are counted already).

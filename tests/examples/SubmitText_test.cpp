@@ -6,6 +6,7 @@
 
 #include "support/Hex.h"
 #include "textmsg/SubmitTextResp.h"
+#include "textmsg/WireHex.h"
 
 namespace {
 

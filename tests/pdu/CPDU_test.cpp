@@ -15,6 +15,7 @@
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 #include "support/FailingNew.h"
 #include "support/Hex.h"
+#include "support/RegistrySnapshot.h"
 #include "support/TestPdu.h"
 
 namespace {
@@ -23,6 +24,8 @@ using orvelpdu::test::allocationCount;
 using orvelpdu::test::bufferFromHex;
 using orvelpdu::test::forEachAllocationFailure;
 using orvelpdu::test::hexOf;
+using orvelpdu::test::RegistrySnapshot;
+using orvelpdu::test::runWithAllocationFailure;
 using orvelpdu::test::ScopedAllocationFailure;
 using orvelpdu::test::TestPdu;
 
@@ -43,16 +46,6 @@ class ExposedPdu : public TestPdu {
   using CPDU::replaceExtraOptional;
   using CPDU::setExtraOptional;
   using CPDU::setOptionalBody;
-};
-
-// Registry calls made between construction and check().
-struct RegistryDelta {
-  long adds = _CountAddMemory();
-  long dels = _CountDelMemory();
-  int live = _CountMemory();
-  long addCalls() const { return _CountAddMemory() - adds; }
-  long delCalls() const { return _CountDelMemory() - dels; }
-  int liveBlocks() const { return _CountMemory() - live; }
 };
 
 // Every test starts as in a freshly loaded library and leaves the statics as it found them.
@@ -77,7 +70,7 @@ class PduTest : public ::testing::Test {
 using CPDUOwnership = PduTest;
 
 TEST_F(CPDUOwnership, FirstReadRegistersTheHeaderOnceAndDestructionUnregistersIt) {
-  RegistryDelta registry;
+  RegistrySnapshot registry;
   CPDUHeader* created = nullptr;
   {
     ExposedPdu pdu;
@@ -101,7 +94,7 @@ TEST_F(CPDUOwnership, FirstReadRegistersTheHeaderOnceAndDestructionUnregistersIt
 }
 
 TEST_F(CPDUOwnership, PdusThatNeverTouchTheirHeaderMakeNoRegistryCall) {
-  RegistryDelta registry;
+  RegistrySnapshot registry;
   {
     ExposedPdu plain;
     ExposedPdu copy(plain);
@@ -117,7 +110,7 @@ TEST_F(CPDUOwnership, PdusThatNeverTouchTheirHeaderMakeNoRegistryCall) {
 }
 
 TEST_F(CPDUOwnership, CopiesShareOneHeaderAndSeeEachOthersChanges) {
-  RegistryDelta registry;
+  RegistrySnapshot registry;
   {
     ExposedPdu source;
     source.setCommandId(7);
@@ -149,7 +142,7 @@ TEST_F(CPDUOwnership, CopiesShareOneHeaderAndSeeEachOthersChanges) {
 TEST_F(CPDUOwnership, LastPduToLetGoReleasesTheSharedHeaderInAnyOrder) {
   std::array<int, 3> order = {0, 1, 2};
   do {
-    RegistryDelta registry;
+    RegistrySnapshot registry;
     std::array<std::unique_ptr<ExposedPdu>, 3> pdus;
     pdus[0] = std::make_unique<ExposedPdu>();
     pdus[0]->setCommandId(1);
@@ -174,7 +167,7 @@ TEST_F(CPDUOwnership, LastPduToLetGoReleasesTheSharedHeaderInAnyOrder) {
 }
 
 TEST_F(CPDUOwnership, AssignmentReleasesTheTargetsHeaderOnlyWhenNoOtherPduHoldsIt) {
-  RegistryDelta registry;
+  RegistrySnapshot registry;
   ExposedPdu target;
   target.setCommandId(1);
   CPDUHeader* first = target.headerObject();
@@ -200,7 +193,7 @@ TEST_F(CPDUOwnership, SelfAssignmentAndReassigningAnAlreadySharedHeaderChangeNot
   pdu.setCommandId(4);
   ExposedPdu copy(pdu);
   CPDUHeader* held = pdu.headerObject();
-  RegistryDelta registry;
+  RegistrySnapshot registry;
 
   ExposedPdu& alias = pdu;
   pdu = alias;
@@ -215,7 +208,7 @@ TEST_F(CPDUOwnership, SelfAssignmentAndReassigningAnAlreadySharedHeaderChangeNot
 }
 
 TEST_F(CPDUOwnership, AssigningAPduWithoutHeaderDropsTheTargetsHeader) {
-  RegistryDelta registry;
+  RegistrySnapshot registry;
   ExposedPdu target;
   target.setCommandId(9);
   CPDUHeader* old = target.headerObject();
@@ -230,17 +223,9 @@ TEST_F(CPDUOwnership, AssigningAPduWithoutHeaderDropsTheTargetsHeader) {
 
 TEST_F(CPDUOwnership, HeaderCreationFailureLeavesNoHeaderAndNothingRegistered) {
   const long failures = forEachAllocationFailure([](long k) {
-    RegistryDelta registry;
+    RegistrySnapshot registry;
     ExposedPdu pdu;
-    bool fired = false;
-    {
-      ScopedAllocationFailure failure(k);
-      try {
-        pdu.setCommandId(3);
-      } catch (const std::bad_alloc&) {
-        fired = true;
-      }
-    }
+    const bool fired = runWithAllocationFailure(k, [&] { pdu.setCommandId(3); }).caught;
     if (fired) {
       EXPECT_EQ(nullptr, pdu.headerObject()) << "k=" << k;
       EXPECT_EQ(0, registry.liveBlocks()) << "k=" << k;
@@ -462,7 +447,7 @@ TEST_F(CPDUValidity, EqualsComparesOnlySequenceNumbersAndCreatesMissingHeaders) 
   EXPECT_EQ(0, a.equals(nullptr));
   EXPECT_EQ(nullptr, a.headerObject());
 
-  RegistryDelta registry;
+  RegistrySnapshot registry;
   ExposedPdu b;
   EXPECT_EQ(1, a.equals(&b));  // both still carry the default 1
   EXPECT_EQ(2, registry.addCalls());
@@ -482,7 +467,7 @@ TEST_F(CPDUValidity, EqualsComparesOnlySequenceNumbersAndCreatesMissingHeaders) 
 using CPDUHooks = PduTest;
 
 TEST_F(CPDUHooks, DefaultHooksLeaveTheBufferAloneAndFindNothing) {
-  RegistryDelta registry;
+  RegistrySnapshot registry;
   ExposedPdu pdu;
   CIPByteBuffer buffer = bufferFromHex("01 02 03");
   EXPECT_EQ(1, pdu.CPDU::getBody(buffer));
@@ -589,7 +574,7 @@ std::vector<int> drawOnThreads(int threads, int draws) {
 }
 
 TEST_F(CPDUThreads, FourThreadsDrawingForTheirOwnPdusGetDistinctNumbers) {
-  const int before = _CountMemory();
+  const RegistrySnapshot registry;
   std::vector<int> all = drawOnThreads(4, 100000);
   ASSERT_EQ(400000u, all.size());
   std::sort(all.begin(), all.end());
@@ -597,7 +582,7 @@ TEST_F(CPDUThreads, FourThreadsDrawingForTheirOwnPdusGetDistinctNumbers) {
   EXPECT_EQ(1, all.front());
   EXPECT_EQ(400000, all.back());
   EXPECT_EQ(400000, CPDU::sequenceNumber);
-  EXPECT_EQ(before, _CountMemory());
+  EXPECT_EQ(0, registry.liveBlocks());
 }
 
 TEST_F(CPDUThreads, ConcurrentDrawsAcrossTheTopStayPositiveAndDistinct) {

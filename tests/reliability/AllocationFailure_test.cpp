@@ -21,23 +21,21 @@
 #include "orvelpdu/tlv/CTLVShort.h"
 #include "orvelpdu/tlv/CTLVString.h"
 #include "orvelpdu/tlv/CTLVUByte.h"
-#include "reliability/FailurePass.h"
+#include "support/FailurePass.h"
 #include "support/Hex.h"
 #include "support/TestList.h"
 #include "support/TestPdu.h"
+#include "support/Text.h"
 
 namespace {
 
 using orvelpdu::test::bufferFromHex;
 using orvelpdu::test::hexOf;
+using orvelpdu::test::runFailurePass;
 using orvelpdu::test::TestItem;
 using orvelpdu::test::TestList;
 using orvelpdu::test::TestPdu;
-using orvelpdu::test::reliability::runFailurePass;
-
-std::string textOf(const CString& s) {
-  return std::string(static_cast<const char*>(s), static_cast<size_t>(s.GetLength()));
-}
+using orvelpdu::test::textOf;
 
 // ---- CString and the registry ----
 

@@ -8,21 +8,21 @@
 #include <cstring>
 #include <functional>
 #include <memory>
-#include <new>
 #include <string>
-#include <typeinfo>
 #include <vector>
 
 #include "orvelpdu/buffer/CIPByteBuffer.h"
-#include "support/FailingNew.h"
+#include "support/FailurePass.h"
 #include "support/Hex.h"
+#include "support/Text.h"
 
 namespace {
 
+using orvelpdu::test::ArmedOutcome;
 using orvelpdu::test::bufferFromHex;
-using orvelpdu::test::forEachAllocationFailure;
+using orvelpdu::test::failEachAllocation;
 using orvelpdu::test::hexOf;
-using orvelpdu::test::ScopedAllocationFailure;
+using orvelpdu::test::runWithAllocationFailure;
 
 // What an operation may touch: the buffer, a destination buffer, a string, and a second
 // source buffer.
@@ -82,12 +82,8 @@ struct Snapshot {
 };
 
 Snapshot snap(const State& s) {
-  return {hexOf(s.buffer),
-          s.buffer.getBuffer(),
-          hexOf(s.dst),
-          s.dst.getBuffer(),
-          hexOf(s.other),
-          std::string(static_cast<const char*>(s.text), static_cast<size_t>(s.text.GetLength()))};
+  return {hexOf(s.buffer),   s.buffer.getBuffer(), hexOf(s.dst),
+          s.dst.getBuffer(), hexOf(s.other),       orvelpdu::test::textOf(s.text)};
 }
 
 void PrintTo(const Snapshot& s, std::ostream* os) {
@@ -104,26 +100,17 @@ long failEveryAllocation(const char* name, Shape shape, const Operation& op) {
   op(*reference);
   const Snapshot done = snap(*reference);
 
-  return forEachAllocationFailure([&](long k) {
+  Snapshot before{};
+  auto make = [&] {
     std::unique_ptr<State> state = makeState(shape);
-    const Snapshot before = snap(*state);
-    bool fired = false;
-    bool caught = false;
-    bool exactType = false;
-    {
-      ScopedAllocationFailure failure(k);
-      try {
-        op(*state);
-      } catch (const std::bad_alloc& e) {
-        caught = true;
-        exactType = typeid(e) == typeid(std::bad_alloc);
-      }
-      fired = failure.fired();
-    }
-    Snapshot after = snap(*state);
-    if (fired) {
-      EXPECT_TRUE(caught) << name << ": the failure of allocation " << k << " was swallowed";
-      EXPECT_TRUE(exactType) << name << ": allocation " << k;
+    before = snap(*state);
+    return state;
+  };
+  return failEachAllocation(make, op, [&](State& state, const ArmedOutcome& run, long k) {
+    Snapshot after = snap(state);
+    if (run.fired) {
+      EXPECT_TRUE(run.caught) << name << ": the failure of allocation " << k << " was swallowed";
+      EXPECT_TRUE(run.exactType) << name << ": allocation " << k;
       if (after.bufferBlock != before.bufferBlock) {
         ADD_FAILURE() << name << ": the block was replaced although allocation " << k << " failed";
       }
@@ -136,12 +123,11 @@ long failEveryAllocation(const char* name, Shape shape, const Operation& op) {
       after.dstBlock = before.dstBlock;
       EXPECT_EQ(before, after) << name << ": allocation " << k << " failed";
     } else {
-      EXPECT_FALSE(caught) << name;
+      EXPECT_FALSE(run.caught) << name;
       after.bufferBlock = done.bufferBlock;
       after.dstBlock = done.dstBlock;
       EXPECT_EQ(done, after) << name << ": completed after " << k - 1 << " failures";
     }
-    return fired;
   });
 }
 
@@ -228,17 +214,9 @@ TEST(CIPByteBufferAllocation, FailedStreamOperatorLeavesBufferUnchanged) {
 TEST(CIPByteBufferAllocation, CopyConstructorFailurePassesThroughAndLeavesSourceAlone) {
   CIPByteBuffer source = bufferFromHex("01 02 03");
   const unsigned char* block = source.getBuffer();
-  bool caught = false;
-  {
-    ScopedAllocationFailure failure(1);
-    try {
-      CIPByteBuffer copy(source);
-    } catch (const std::bad_alloc&) {
-      caught = true;
-    }
-    EXPECT_TRUE(failure.fired());
-  }
-  EXPECT_TRUE(caught);
+  const ArmedOutcome run = runWithAllocationFailure(1, [&] { CIPByteBuffer copy(source); });
+  EXPECT_TRUE(run.fired);
+  EXPECT_TRUE(run.caught);
   EXPECT_EQ(block, source.getBuffer());
   EXPECT_EQ("01 02 03", hexOf(source));
 }

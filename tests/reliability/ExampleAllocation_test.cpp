@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "reliability/FailurePass.h"
+#include "support/FailurePass.h"
 #include "support/Hex.h"
 #include "textmsg/SubmitText.h"
 #include "textmsg/SubmitTextResp.h"
@@ -15,7 +15,7 @@ namespace {
 
 using orvelpdu::test::bufferFromHex;
 using orvelpdu::test::hexOf;
-using orvelpdu::test::reliability::runFailurePass;
+using orvelpdu::test::runFailurePass;
 using textmsg::Recipient;
 using textmsg::SubmitText;
 using textmsg::SubmitTextResp;

@@ -11,12 +11,14 @@
 #include <vector>
 
 #include "orvelpdu/base/MemoryRegistry.h"
+#include "support/RegistrySnapshot.h"
 #include "support/TestList.h"
 #include "support/TestPdu.h"
 
 namespace {
 
 using orvelpdu::test::newTestItem;
+using orvelpdu::test::RegistrySnapshot;
 using orvelpdu::test::TestItem;
 using orvelpdu::test::TestList;
 using orvelpdu::test::TestPdu;
@@ -25,9 +27,7 @@ constexpr int kThreads = 4;
 
 TEST(RegistryThreads, HammeringWithAddsDeletesAndUnknownPointersBalances) {
   constexpr int kRounds = 3000;
-  const int before = _CountMemory();
-  const long adds = _CountAddMemory();
-  const long dels = _CountDelMemory();
+  const RegistrySnapshot registry;
   // Keys shared by all threads (each thread adds and deletes every one of them, so another
   // thread's delete may come first), keys of each thread's own, and keys never registered.
   std::vector<char> shared(64);
@@ -53,18 +53,17 @@ TEST(RegistryThreads, HammeringWithAddsDeletesAndUnknownPointersBalances) {
   }
   for (auto& thread : threads) thread.join();
   EXPECT_EQ(0, negativeFinds.load());
-  EXPECT_EQ(before, _CountMemory());
+  EXPECT_EQ(0, registry.liveBlocks());
   for (char& key : shared) EXPECT_EQ(-1, _FindMemory(&key));
-  EXPECT_EQ(adds + 2L * kThreads * kRounds, _CountAddMemory());
-  EXPECT_EQ(dels + 3L * kThreads * kRounds, _CountDelMemory());
+  EXPECT_EQ(2L * kThreads * kRounds, registry.addCalls());
+  EXPECT_EQ(3L * kThreads * kRounds, registry.delCalls());
 }
 
 // Items shared by copies of one list: each thread lets its copy go, and exactly one of them
 // disposes of each item, whichever comes last.
 TEST(RegistryThreads, ListCopiesReleasedOnDifferentThreadsDisposeOfEachItemOnce) {
   constexpr int kItems = 200;
-  const int before = _CountMemory();
-  const int live = TestItem::liveCount();
+  const RegistrySnapshot registry;
   for (int round = 0; round < 20; ++round) {
     auto source = std::make_unique<TestList>(kItems, CIPByteDataList::SHORT_SIZE);
     for (int i = 0; i < kItems; ++i) source->addValue(newTestItem(static_cast<short>(i)));
@@ -87,16 +86,15 @@ TEST(RegistryThreads, ListCopiesReleasedOnDifferentThreadsDisposeOfEachItemOnce)
     }
     for (auto& thread : threads) thread.join();
     copies.clear();
-    ASSERT_EQ(live, TestItem::liveCount()) << "round " << round;
-    ASSERT_EQ(before, _CountMemory()) << "round " << round;
+    ASSERT_EQ(0, registry.liveItems()) << "round " << round;
+    ASSERT_EQ(0, registry.liveBlocks()) << "round " << round;
   }
 }
 
 // A header shared by copies of one PDU: the last copy to go, on whichever thread, destroys
 // and unregisters it, once.
 TEST(RegistryThreads, PduCopiesReleasedOnDifferentThreadsUnregisterTheHeaderOnce) {
-  const int before = _CountMemory();
-  const long dels = _CountDelMemory();
+  const RegistrySnapshot registry;
   constexpr int kRounds = 200;
   for (int round = 0; round < kRounds; ++round) {
     auto source = std::make_unique<TestPdu>();
@@ -110,8 +108,8 @@ TEST(RegistryThreads, PduCopiesReleasedOnDifferentThreadsUnregisterTheHeaderOnce
     }
     for (auto& thread : threads) thread.join();
   }
-  EXPECT_EQ(before, _CountMemory());
-  EXPECT_EQ(dels + kRounds, _CountDelMemory());
+  EXPECT_EQ(0, registry.liveBlocks());
+  EXPECT_EQ(kRounds, registry.delCalls());
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 #ifndef ORVELPDU_TESTS_SUPPORT_FAILINGNEW_H_
 #define ORVELPDU_TESTS_SUPPORT_FAILINGNEW_H_
 
+#include <new>
+#include <typeinfo>
+
 namespace orvelpdu::test {
 
 // Arms the failure: the k-th allocation from now (k >= 1) throws, and so does none after it.
@@ -24,6 +27,29 @@ class ScopedAllocationFailure {
   ScopedAllocationFailure& operator=(const ScopedAllocationFailure&) = delete;
   bool fired() const { return allocationFailureFired(); }
 };
+
+// What one run of an operation with an armed failure showed.
+struct ArmedOutcome {
+  bool fired = false;      // the armed allocation failure was thrown
+  bool caught = false;     // a std::bad_alloc left the operation
+  bool exactType = false;  // and it was std::bad_alloc itself, not a type derived from it
+};
+
+// Runs op() with the k-th allocation from now failing and catches the std::bad_alloc that
+// leaves it; the failure is disarmed again before this returns. Any other exception passes.
+template <class Op>
+ArmedOutcome runWithAllocationFailure(long k, Op&& op) {
+  ArmedOutcome outcome;
+  ScopedAllocationFailure failure(k);
+  try {
+    op();
+  } catch (const std::bad_alloc& e) {
+    outcome.caught = true;
+    outcome.exactType = typeid(e) == typeid(std::bad_alloc);
+  }
+  outcome.fired = failure.fired();
+  return outcome;
+}
 
 // Runs attempt(k) for k = 1, 2, ... until an attempt reports that the armed failure did not
 // fire (the operation completed). Each attempt builds its own fresh state, arms with

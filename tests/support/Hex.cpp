@@ -37,12 +37,13 @@ std::vector<unsigned char> bytesFromHex(const std::string& hex) {
   return out;
 }
 
-CIPByteBuffer bufferFromHex(const std::string& hex) {
-  std::vector<unsigned char> bytes = bytesFromHex(hex);
+CIPByteBuffer bufferOf(const std::vector<unsigned char>& bytes) {
   CIPByteBuffer buffer;
-  buffer.appendBytes(bytes.data(), static_cast<int>(bytes.size()));
+  buffer.appendBytes(const_cast<unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
   return buffer;
 }
+
+CIPByteBuffer bufferFromHex(const std::string& hex) { return bufferOf(bytesFromHex(hex)); }
 
 std::string hexOf(const std::vector<unsigned char>& bytes) {
   static const char kDigits[] = "0123456789ABCDEF";

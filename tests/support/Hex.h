@@ -13,6 +13,9 @@ namespace orvelpdu::test {
 // Bytes from hex text; spaces are ignored. Aborts the test program on malformed text.
 std::vector<unsigned char> bytesFromHex(const std::string& hex);
 
+// A buffer holding `bytes`, in a block of its own.
+CIPByteBuffer bufferOf(const std::vector<unsigned char>& bytes);
+
 // A buffer holding the bytes of `hex`.
 CIPByteBuffer bufferFromHex(const std::string& hex);
 

@@ -11,10 +11,11 @@
 
 namespace {
 
+using orvelpdu::test::ArmedOutcome;
 using orvelpdu::test::bufferFromHex;
 using orvelpdu::test::forEachAllocationFailure;
 using orvelpdu::test::hexOf;
-using orvelpdu::test::ScopedAllocationFailure;
+using orvelpdu::test::runWithAllocationFailure;
 
 std::string valueOf(const CTLVOctets& tlv) {
   CIPByteBuffer out;
@@ -133,18 +134,8 @@ void expectFailureLeavesObjectAlone(bool startWithValue, Call call) {
       tlv.setValue(old);
     }
     CIPByteBuffer bytes = bufferFromHex("01 02 03");
-    bool threw = false;
-    bool fired = false;
-    {
-      ScopedAllocationFailure failure(k);
-      try {
-        call(tlv, bytes);
-      } catch (const std::bad_alloc&) {
-        threw = true;
-      }
-      fired = failure.fired();
-    }
-    if (threw) {
+    const ArmedOutcome run = runWithAllocationFailure(k, [&] { call(tlv, bytes); });
+    if (run.caught) {
       EXPECT_EQ(startWithValue ? 1 : 0, tlv.hasValue()) << "allocation " << k;
       EXPECT_EQ(startWithValue ? "0A 0B" : "", valueOf(tlv)) << "allocation " << k;
       EXPECT_EQ("01 02 03", hexOf(bytes)) << "allocation " << k;
@@ -153,7 +144,7 @@ void expectFailureLeavesObjectAlone(bool startWithValue, Call call) {
       EXPECT_EQ(1, tlv.hasValue());
       EXPECT_EQ("", hexOf(bytes));
     }
-    return fired;
+    return run.fired;
   });
   EXPECT_GT(failures, 0);
 }

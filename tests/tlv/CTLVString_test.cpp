@@ -9,18 +9,21 @@
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 #include "support/FailingNew.h"
 #include "support/Hex.h"
+#include "support/Text.h"
 
 namespace {
 
+using orvelpdu::test::ArmedOutcome;
 using orvelpdu::test::bufferFromHex;
 using orvelpdu::test::forEachAllocationFailure;
 using orvelpdu::test::hexOf;
+using orvelpdu::test::runWithAllocationFailure;
 using orvelpdu::test::ScopedAllocationFailure;
 
 std::string valueOf(const CTLVString& tlv) {
   CString s;
   tlv.getValue(s);
-  return std::string(static_cast<const char*>(s), static_cast<size_t>(s.GetLength()));
+  return orvelpdu::test::textOf(s);
 }
 
 // Longer than any in-place small-string storage, so that taking it must allocate.
@@ -129,17 +132,9 @@ TEST(CTLVString, AllocationFailureWhileParsingNeverLosesValue) {
   long failures = forEachAllocationFailure([&frame, &caughtInside](long k) {
     CTLVString tlv(5, CString("xyz"));
     CIPByteBuffer in(frame);
-    bool threw = false;
-    bool fired = false;
-    {
-      ScopedAllocationFailure failure(k);
-      try {
-        tlv.setData(in);
-      } catch (const std::bad_alloc&) {
-        threw = true;
-      }
-      fired = failure.fired();
-    }
+    const ArmedOutcome run = runWithAllocationFailure(k, [&] { tlv.setData(in); });
+    const bool threw = run.caught;
+    const bool fired = run.fired;
     // The string's own allocation fails inside setValueData, which absorbs it. Should the
     // frame ever need storage of its own, that failure passes through with the tag unchanged.
     EXPECT_EQ(threw ? 5 : 8, tlv.getTag()) << "allocation " << k;
@@ -155,16 +150,7 @@ TEST(CTLVString, AllocationFailureWhileParsingNeverLosesValue) {
 TEST(CTLVString, SetValueFailureLeavesObjectAlone) {
   CTLVString tlv(5);
   const CString text(kLongText);
-  bool threw = false;
-  {
-    ScopedAllocationFailure failure(1);
-    try {
-      tlv.setValue(text);
-    } catch (const std::bad_alloc&) {
-      threw = true;
-    }
-  }
-  EXPECT_TRUE(threw);
+  EXPECT_TRUE(runWithAllocationFailure(1, [&] { tlv.setValue(text); }).caught);
   EXPECT_EQ(0, tlv.hasValue());
   EXPECT_EQ("", valueOf(tlv));
 }

@@ -25,9 +25,10 @@
 namespace {
 
 using orvelpdu::test::bufferFromHex;
+using orvelpdu::test::bufferOf;
 using orvelpdu::test::forEachAllocationFailure;
 using orvelpdu::test::hexOf;
-using orvelpdu::test::ScopedAllocationFailure;
+using orvelpdu::test::runWithAllocationFailure;
 
 constexpr short kFillTag = -12851;  // 0xCDCD, what removeShort yields on a short buffer
 
@@ -86,12 +87,6 @@ std::vector<unsigned char> pattern(int n) {
   std::vector<unsigned char> v(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) v[static_cast<size_t>(i)] = static_cast<unsigned char>(i % 251);
   return v;
-}
-
-CIPByteBuffer bufferOf(const std::vector<unsigned char>& bytes) {
-  CIPByteBuffer b;
-  b.appendBytes(const_cast<unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
-  return b;
 }
 
 // A buffer whose block is exactly as large as its bytes, so that AddressSanitizer flags any
@@ -465,15 +460,7 @@ TEST(CTLV, AllocationFailureInGetDataLeavesOutputUnchanged) {
       const std::string before = hexOf(out);
       CTLVOctets tlv(7, bufferOf(pattern(90)));
       int result = -1;
-      bool fired = false;
-      {
-        ScopedAllocationFailure failure(k);
-        try {
-          result = tlv.getData(out);
-        } catch (const std::bad_alloc&) {
-        }
-        fired = failure.fired();
-      }
+      const bool fired = runWithAllocationFailure(k, [&] { result = tlv.getData(out); }).fired;
       if (result == -1) {
         EXPECT_EQ(before, hexOf(out)) << "prefill " << prefill << ", allocation " << k;
       } else {
