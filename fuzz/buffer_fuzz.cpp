@@ -4,31 +4,23 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <new>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "BufferModel.h"
 #include "FuzzBytes.h"
+#include "FuzzCheck.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 
 namespace {
 
-using orvelpdu::fuzz::contentOf;
-
 using orvelpdu::fuzz::BufferModel;
-
-[[noreturn]] void mismatch(const char* what, int op) {
-  std::fprintf(stderr, "buffer differs from the model: %s (operation %d)\n", what, op);
-  std::abort();
-}
-
-void check(bool ok, const char* what, int op) {
-  if (!ok) mismatch(what, op);
-}
+using orvelpdu::fuzz::check;
+using orvelpdu::fuzz::contentOf;
 
 class Program {
  public:
@@ -72,7 +64,27 @@ class Program {
   size_t pos_ = 0;
 };
 
-void compare(const CIPByteBuffer& b, const BufferModel& m, int op) {
+// Where a program is: said with every failed check.
+struct OpIndex {
+  int index;
+  friend std::ostream& operator<<(std::ostream& out, OpIndex op) {
+    return out << "(operation " << op.index << ")";
+  }
+};
+
+// One operation of the program: the buffer it works on (picked by the low bit of its code),
+// the other buffer, their models, and the code itself (some operations read a second bit).
+struct Step {
+  Program& in;
+  uint8_t code;
+  CIPByteBuffer& b;
+  BufferModel& m;
+  CIPByteBuffer& other;
+  BufferModel& otherModel;
+  OpIndex op;
+};
+
+void compare(const CIPByteBuffer& b, const BufferModel& m, OpIndex op) {
   check(static_cast<int>(b.getLength()) == m.length(), "length", op);
   check(b.isEmpty() == (m.length() == 0 ? 1 : 0), "isEmpty", op);
   check((b.getBuffer() != nullptr) == m.block, "block held", op);
@@ -86,460 +98,505 @@ unsigned char* newBlock(const std::vector<uint8_t>& content, int extra) {
   return p;
 }
 
-void step(Program& in, CIPByteBuffer* buffers, BufferModel* models, int op) {
+// The other buffer after a copy of `n` leading bytes into it.
+void copiedFront(Step& s, int n) {
+  if (n > 0) {
+    s.otherModel.setTo(s.m.front(n));
+  } else {
+    s.otherModel.empty();
+  }
+}
+
+// ---- Appending ----
+
+// appendBytes0(src, count), from the input or from the held bytes themselves.
+void appendBytes0Source(Step& s) {
+  int n = s.in.count();
+  const uint8_t from = s.in.byte();
+  const int offset = from >> 1;
+  if (from & 1 && n > 0 && offset + n <= s.m.length()) {
+    std::vector<uint8_t> was(s.m.bytes.begin() + offset, s.m.bytes.begin() + offset + n);
+    s.b.appendBytes0(s.b.getBuffer() + offset, n);
+    s.m.append(was);
+    return;
+  }
+  std::vector<uint8_t> src = s.in.bytes(std::max(n, 0));
+  // A negative count with a real source appends nothing either.
+  static unsigned char dummy = 0x77;
+  s.b.appendBytes0(src.empty() ? (n < 0 ? &dummy : nullptr) : src.data(), n);
+  if (n > 0) s.m.append(src);
+}
+
+// appendBytes0(count): zeros, or a drop from the end, clamped below -length.
+void appendBytes0Count(Step& s) {
+  int n = s.in.count();
+  if (n < -4) n = std::min(s.in.edgeCount(s.m.length()), 0);
+  s.b.appendBytes0(n);
+  s.m.appendZeros(n);
+}
+
+// appendBytes(unsigned char*, count), null source included.
+void appendBytesPointer(Step& s) {
+  int n = s.in.count();
+  bool null = s.in.byte() & 1;
+  std::vector<uint8_t> src = s.in.bytes(std::max(n, 0));
+  s.b.appendBytes(null || src.empty() ? nullptr : src.data(), n);
+  if (n > 0) s.m.append(null ? std::vector<uint8_t>(static_cast<size_t>(n), 0) : src);
+}
+
+// appendBytes(CIPByteBuffer*, count): other, self or null.
+void appendBytesBuffer(Step& s) {
+  int n = s.in.count();
+  int which = s.in.byte() % 3;
+  CIPByteBuffer* src = which == 0 ? &s.other : which == 1 ? &s.b : nullptr;
+  const BufferModel* srcModel = which == 0 ? &s.otherModel : which == 1 ? &s.m : nullptr;
+  s.b.appendBytes(src, n);
+  if (srcModel != nullptr && n > 0 && srcModel->length() >= n) s.m.append(srcModel->front(n));
+}
+
+// appendBuffer: other, self or null.
+void appendBuffer(Step& s) {
+  int which = s.in.byte() % 3;
+  CIPByteBuffer* src = which == 0 ? &s.other : which == 1 ? &s.b : nullptr;
+  std::vector<uint8_t> add = which == 0   ? s.otherModel.bytes
+                             : which == 1 ? s.m.bytes
+                                          : std::vector<uint8_t>{};
+  s.b.appendBuffer(src);
+  s.m.append(add);
+}
+
+void appendByte(Step& s) {
+  uint8_t v = s.in.byte();
+  s.b.appendByte(v);
+  s.m.appendBE(v, 1);
+}
+
+void appendShort(Step& s) {
+  uint16_t v = s.in.u16();
+  s.b.appendShort(static_cast<short>(v));
+  s.m.appendBE(v, 2);
+}
+
+void appendInt(Step& s) {
+  uint32_t v = s.in.u32();
+  s.b.appendInt(static_cast<int>(v));
+  s.m.appendBE(v, 4);
+}
+
+// appendString0 or appendString, by the code's second bit.
+void appendString(Step& s) {
+  int n = std::max(s.in.count(), 0);
+  std::vector<uint8_t> src = s.in.bytes(n);
+  std::vector<char> text(src.begin(), src.end());
+  text.push_back('\0');
+  if (s.code & 2) {
+    s.b.appendString0(text.data(), n);
+  } else {
+    s.b.appendString(text.data(), n);
+  }
+  s.m.append(src);
+}
+
+// appendCString(char*): up to the first NUL.
+void appendCStringText(Step& s) {
+  std::vector<uint8_t> src = s.in.bytes(s.in.byte() % 16);
+  std::vector<char> text(src.begin(), src.end());
+  text.push_back('\0');
+  s.b.appendCString(text.data());
+  s.m.append(std::vector<uint8_t>(src.begin(), std::find(src.begin(), src.end(), 0)));
+}
+
+// appendCString(CString&): all counted characters, then the string recounts.
+void appendCStringString(Step& s) {
+  std::vector<uint8_t> src = s.in.bytes(s.in.byte() % 16);
+  CString text;
+  char* p = text.GetBuffer(static_cast<int>(src.size()));
+  if (!src.empty()) std::memcpy(p, src.data(), src.size());
+  text.ReleaseBuffer(static_cast<int>(src.size()));
+  s.b.appendCString(text);
+  s.m.append(src);
+  auto nul = std::find(src.begin(), src.end(), 0);
+  check(text.GetLength() == static_cast<int>(nul - src.begin()), "CString recount", s.op);
+}
+
+// ---- Reading and removing ----
+
+void readByte(Step& s) { check(s.b.readByte() == s.m.readByte(), "readByte", s.op); }
+void readShort(Step& s) { check(s.b.readShort() == s.m.readShort(), "readShort", s.op); }
+void readInt(Step& s) { check(s.b.readInt() == s.m.readInt(), "readInt", s.op); }
+
+void readBytes(Step& s) {
+  int n = s.in.edgeCount(s.m.length());
+  s.b.readBytes(n, s.other);
+  copiedFront(s, n);
+}
+
+void removeBytes0(Step& s) {
+  int n = s.in.edgeCount(s.m.length());
+  s.b.removeBytes0(n);
+  s.m.removeFront(n);
+}
+
+// removeBytes or removeBuffer into the other buffer, by the code's second bit.
+void removeInto(Step& s) {
+  int n = s.in.edgeCount(s.m.length());
+  if (s.code & 2) {
+    s.b.removeBytes(n, s.other);
+  } else {
+    s.b.removeBuffer(n, s.other);
+  }
+  copiedFront(s, n);
+  s.m.removeFront(n);
+}
+
+void removeByte(Step& s) {
+  unsigned char expected = s.m.readByte();
+  check(s.b.removeByte() == expected, "removeByte", s.op);
+  s.m.removeFront(1);
+}
+
+void removeShort(Step& s) {
+  short expected = static_cast<short>(static_cast<uint16_t>(s.m.readShort()));
+  check(s.b.removeShort() == expected, "removeShort", s.op);
+  s.m.removeFront(2);
+}
+
+void removeInt(Step& s) {
+  int expected = s.m.readInt();
+  check(s.b.removeInt() == expected, "removeInt", s.op);
+  s.m.removeFront(4);
+}
+
+// removeString(dst or null, count).
+void removeString(Step& s) {
+  int n = s.in.edgeCount(s.m.length());
+  bool null = s.in.byte() & 1;
+  std::vector<char> dst(static_cast<size_t>(s.m.length()) + 1, '\x5A');
+  s.b.removeString(null ? nullptr : dst.data(), n);
+  if (n >= 0 && !null) {
+    std::vector<uint8_t> expected = s.m.front(n);
+    check(std::equal(expected.begin(), expected.end(), dst.begin(),
+                     [](uint8_t e, char d) { return e == static_cast<uint8_t>(d); }),
+          "removeString", s.op);
+    check(dst[expected.size()] == '\x5A', "removeString wrote past the bytes", s.op);
+  }
+  s.m.removeFront(n);
+}
+
+void removeCStringString(Step& s) {
+  CString text("stale");
+  int result = s.b.removeCString(text);
+  bool ended = false;
+  std::string field = s.m.cstringField(&ended);
+  check(result == (s.m.length() == 0 ? 0 : 1), "removeCString(CString&) result", s.op);
+  check(text.GetLength() == static_cast<int>(field.size()) &&
+            std::memcmp(static_cast<const char*>(text), field.data(), field.size()) == 0,
+        "removeCString(CString&) text", s.op);
+  if (s.m.length() > 0) s.m.removeFront(static_cast<int>(field.size()) + (ended ? 1 : 0));
+}
+
+// removeCString(char*, int*) where the text fits: stored with its NUL, the limit says its length.
+void removeCStringTaken(Step& s, int result, const std::vector<char>& dst, const int* limitArg,
+                        const std::string& field, bool ended) {
+  int removed = static_cast<int>(field.size()) + (ended ? 1 : 0);
+  check(result == removed, "removeCString(char*) result", s.op);
+  check(std::memcmp(dst.data(), field.data(), field.size()) == 0 && dst[field.size()] == '\0',
+        "removeCString(char*) text", s.op);
+  if (limitArg != nullptr) {
+    check(*limitArg == int(field.size()), "removeCString limit out", s.op);
+  }
+  s.m.removeFront(removed);
+}
+
+// removeCString(char*, int*): null limit, a limit, or a null destination.
+void removeCStringArray(Step& s) {
+  int mode = s.in.byte() % 3;
+  int limit = static_cast<int>(s.in.byte() % 32) - 4;
+  std::vector<char> dst(static_cast<size_t>(s.m.length()) + 2, '\x5A');
+  bool ended = false;
+  std::string field = s.m.cstringField(&ended);
+  int* limitArg = mode == 0 ? nullptr : &limit;
+  char* dstArg = mode == 2 ? nullptr : dst.data();
+  int givenLimit = limit;
+  int result = s.b.removeCString(dstArg, limitArg);
+  if (s.m.length() == 0) {
+    check(result == -1 && limit == givenLimit, "removeCString(char*) on empty", s.op);
+    return;
+  }
+  bool fits = dstArg != nullptr &&
+              (limitArg == nullptr || static_cast<long long>(field.size()) + 1 <= givenLimit);
+  if (fits) {
+    removeCStringTaken(s, result, dst, limitArg, field, ended);
+    return;
+  }
+  check(result == 0, "removeCString(char*) refusal", s.op);
+  if (limitArg != nullptr) check(limit == int(field.size()) + 1, "needed size", s.op);
+  check(dst[0] == '\x5A', "removeCString(char*) stored on refusal", s.op);
+}
+
+// ---- Whole-buffer operations ----
+
+void resize(Step& s) {
+  int n = s.in.count();
+  if (n < 0) n = std::min(s.in.edgeCount(s.m.length()), 0);
+  s.b.resize(n);
+  s.m.resize(n);
+}
+
+void empty(Step& s) {
+  s.b.empty();
+  s.m.empty();
+}
+
+// operator=, from the other buffer or from itself.
+void assign(Step& s) {
+  if (s.in.byte() & 1) {
+    s.b = s.other;
+    s.m.setTo(s.otherModel.bytes);
+  } else {
+    CIPByteBuffer& self = s.b;
+    s.b = self;
+  }
+}
+
+// Copy construction, then the copy replaces the other buffer.
+void copyConstruct(Step& s) {
+  CIPByteBuffer copy(s.b);
+  compare(copy, BufferModel{s.m.bytes, !s.m.bytes.empty(), false}, s.op);
+  s.other = copy;
+  s.otherModel.setTo(s.m.bytes);
+}
+
+void hexDump(Step& s) {
+  CString dump("stale");
+  s.b.getHexDump(dump);
+  check(std::string(static_cast<const char*>(dump)) == s.m.hexDump(), "hex dump", s.op);
+}
+
+// setBuffer with a new block (then setLength), or with the held block itself.
+void setBuffer(Step& s) {
+  if (!(s.in.byte() & 1)) {
+    s.b.setBuffer(s.b.getBuffer());
+    s.m.bytes.clear();
+    return;
+  }
+  std::vector<uint8_t> content = s.in.bytes(s.in.byte() % 16);
+  // The block may hold more than the bytes shown: setLength may expose its zero tail.
+  const int extra = s.in.byte() % 8;
+  const int shown = static_cast<int>(content.size()) + s.in.byte() % (extra + 1);
+  s.b.setBuffer(newBlock(content, extra));
+  s.b.setLength(static_cast<unsigned int>(shown));
+  s.m.bytes = content;
+  s.m.bytes.resize(static_cast<size_t>(shown), 0);
+  s.m.block = true;
+  s.m.adopted = true;
+}
+
+// setLength past the bytes held on a block the buffer made: that block is never exceeded, so
+// whatever the length then shows must be readable (AddressSanitizer watches), and the model
+// follows it.
+void setLengthPastTheBytes(Step& s, int n) {
+  const int before = s.m.length();
+  s.b.setLength(static_cast<unsigned int>(n));
+  check(static_cast<int>(s.b.getLength()) <= n, "setLength past the block", s.op);
+  check(s.b.getBuffer() != nullptr || s.b.getLength() == 0, "setLength without a block", s.op);
+  std::vector<uint8_t> shown = contentOf(s.b);
+  check(std::equal(s.m.bytes.begin(), s.m.bytes.begin() + std::min<size_t>(before, shown.size()),
+                   shown.begin()),
+        "setLength changed the held bytes", s.op);
+  s.m.bytes = shown;
+}
+
+// setLength: within the bytes held it cuts the length, the block stays.
+void setLength(Step& s) {
+  const int n = s.in.count();
+  if (n >= 0 && n <= s.m.length()) {
+    const bool held = s.b.getBuffer() != nullptr;
+    s.b.setLength(static_cast<unsigned int>(n));
+    s.m.bytes.resize(static_cast<size_t>(n));
+    s.m.block = held;
+  } else if (n > s.m.length() && !s.m.adopted) {
+    setLengthPastTheBytes(s, n);
+  }
+}
+
+// This buffer as its own destination: nothing happens.
+void ownDestination(Step& s) {
+  const int n = s.in.edgeCount(s.m.length());
+  switch (s.in.byte() % 3) {
+    case 0:
+      s.b.readBytes(n, s.b);
+      break;
+    case 1:
+      s.b.removeBytes(n, s.b);
+      break;
+    default:
+      s.b.removeBuffer(n, s.b);
+      break;
+  }
+}
+
+// Null texts and sources append nothing.
+void nullSources(Step& s) {
+  switch (s.in.byte() % 4) {
+    case 0:
+      s.b.appendCString(static_cast<char*>(nullptr));
+      break;
+    case 1:
+      check((s.b << static_cast<char const*>(nullptr)) == 1, "<< null text", s.op);
+      break;
+    case 2:
+      s.b.appendBytes0(nullptr, s.in.count());
+      break;
+    default:
+      s.b.appendString0(nullptr, s.in.count());
+      break;
+  }
+}
+
+// Adopting constructor, then the adopted buffer replaces this one.
+void adoptingConstruct(Step& s) {
+  std::vector<uint8_t> content = s.in.bytes(s.in.byte() % 16);
+  CIPByteBuffer adopted(content.empty() ? nullptr : newBlock(content, 0),
+                        static_cast<int>(content.size()));
+  s.b = adopted;
+  s.m.setTo(content);
+}
+
+// ---- Shift operators ----
+
+// operator<< for an integer type T, `width` bytes wide, with the value read from the input.
+template <class T>
+void shiftIn(Step& s, T v, int width, const char* what) {
+  check((s.b << v) == width, what, s.op);
+  s.m.appendBE(static_cast<uint32_t>(v), width);
+}
+
+void shiftInInt(Step& s) { shiftIn(s, static_cast<int>(s.in.u32()), 4, "<< int"); }
+void shiftInUnsigned(Step& s) { shiftIn(s, s.in.u32(), 4, "<< unsigned"); }
+void shiftInUnsignedLong(Step& s) {
+  unsigned long v = (static_cast<unsigned long>(s.in.u32()) << 32) | s.in.u32();
+  shiftIn(s, v, 4, "<< unsigned long");
+}
+void shiftInShort(Step& s) {
+  const short v = static_cast<short>(s.in.u16());
+  check((s.b << v) == 2, "<< short", s.op);
+  s.m.appendBE(static_cast<uint16_t>(v), 2);
+}
+void shiftInUnsignedShort(Step& s) { shiftIn(s, s.in.u16(), 2, "<< unsigned short"); }
+void shiftInChar(Step& s) {
+  const char v = static_cast<char>(s.in.byte());
+  check((s.b << v) == 1, "<< char", s.op);
+  s.m.appendBE(static_cast<uint8_t>(v), 1);
+}
+void shiftInText(Step& s) {
+  std::vector<uint8_t> src = s.in.bytes(s.in.byte() % 12);
+  std::string text(src.begin(), std::find(src.begin(), src.end(), 0));
+  check((s.b << text.c_str()) == static_cast<int>(text.size()) + 1, "<< text", s.op);
+  s.m.append(std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+void shiftInOperators(Step& s) {
+  static constexpr void (*kForms[])(Step&) = {
+      shiftInInt,           shiftInUnsigned, shiftInUnsignedLong, shiftInShort,
+      shiftInUnsignedShort, shiftInChar,     shiftInText};
+  kForms[s.in.byte() % 7](s);
+}
+
+// operator>> into a T: `width` bytes taken, the value as the model reads it.
+template <class T>
+void shiftOut(Step& s, T expected, int width, const char* what) {
+  T v = 0;
+  check((s.b >> v) == width && v == expected, what, s.op);
+  s.m.removeFront(width);
+}
+
+void shiftOutInt(Step& s) { shiftOut(s, s.m.readInt(), 4, ">> int"); }
+void shiftOutUnsigned(Step& s) {
+  shiftOut(s, static_cast<unsigned int>(s.m.readInt()), 4, ">> unsigned");
+}
+void shiftOutUnsignedLong(Step& s) {
+  shiftOut<unsigned long>(s, static_cast<uint32_t>(s.m.readInt()), 4, ">> unsigned long");
+}
+void shiftOutShort(Step& s) {
+  shiftOut(s, static_cast<short>(static_cast<uint16_t>(s.m.readShort())), 2, ">> short");
+}
+void shiftOutUnsignedShort(Step& s) {
+  shiftOut(s, static_cast<unsigned short>(s.m.readShort()), 2, ">> unsigned short");
+}
+void shiftOutChar(Step& s) { shiftOut(s, static_cast<char>(s.m.readByte()), 1, ">> char"); }
+void shiftOutText(Step& s) {
+  std::vector<char> dst(static_cast<size_t>(s.m.length()) + 2, '\x5A');
+  bool ended = false;
+  std::string text = s.m.cstringField(&ended);
+  int result = s.b >> dst.data();
+  if (s.m.length() == 0) {
+    check(result == -1, ">> text on empty", s.op);
+    return;
+  }
+  int removed = static_cast<int>(text.size()) + (ended ? 1 : 0);
+  check(result == removed && std::memcmp(dst.data(), text.data(), text.size()) == 0 &&
+            dst[text.size()] == '\0',
+        ">> text", s.op);
+  s.m.removeFront(removed);
+}
+
+void shiftOutOperators(Step& s) {
+  static constexpr void (*kForms[])(Step&) = {
+      shiftOutInt,           shiftOutUnsigned, shiftOutUnsignedLong, shiftOutShort,
+      shiftOutUnsignedShort, shiftOutChar,     shiftOutText};
+  kForms[s.in.byte() % 7](s);
+}
+
+// The operation for each opcode, (code >> 1) % 37. The order is the corpus's meaning: an
+// operation may be added at the end, but none may move.
+constexpr void (*kOperations[])(Step&) = {
+    appendBytes0Source,   // 0
+    appendBytes0Count,    // 1
+    appendBytesPointer,   // 2
+    appendBytesBuffer,    // 3
+    appendBuffer,         // 4
+    appendByte,           // 5
+    appendShort,          // 6
+    appendInt,            // 7
+    appendString,         // 8
+    appendString,         // 9
+    appendCStringText,    // 10
+    appendCStringString,  // 11
+    readByte,             // 12
+    readShort,            // 13
+    readInt,              // 14
+    readBytes,            // 15
+    removeBytes0,         // 16
+    removeInto,           // 17
+    removeInto,           // 18
+    removeByte,           // 19
+    removeShort,          // 20
+    removeInt,            // 21
+    removeString,         // 22
+    removeCStringString,  // 23
+    removeCStringArray,   // 24
+    resize,               // 25
+    empty,                // 26
+    assign,               // 27
+    copyConstruct,        // 28
+    shiftInOperators,     // 29
+    shiftOutOperators,    // 30
+    hexDump,              // 31
+    setBuffer,            // 32
+    setLength,            // 33
+    ownDestination,       // 34
+    nullSources,          // 35
+    adoptingConstruct,    // 36
+};
+constexpr int kOperationCount = static_cast<int>(std::size(kOperations));
+static_assert(kOperationCount == 37);
+
+void step(Program& in, CIPByteBuffer* buffers, BufferModel* models, OpIndex op) {
   const uint8_t code = in.byte();
   const int t = code & 1;
-  CIPByteBuffer& b = buffers[t];
-  BufferModel& m = models[t];
-  CIPByteBuffer& other = buffers[1 - t];
-  BufferModel& otherModel = models[1 - t];
-
-  switch ((code >> 1) % 37) {
-    case 0: {  // appendBytes0(src, count), from the input or from the held bytes themselves
-      int n = in.count();
-      const uint8_t from = in.byte();
-      const int offset = from >> 1;
-      if (from & 1 && n > 0 && offset + n <= m.length()) {
-        std::vector<uint8_t> was(m.bytes.begin() + offset, m.bytes.begin() + offset + n);
-        b.appendBytes0(b.getBuffer() + offset, n);
-        m.append(was);
-      } else {
-        std::vector<uint8_t> src = in.bytes(std::max(n, 0));
-        // A negative count with a real source appends nothing either.
-        static unsigned char dummy = 0x77;
-        b.appendBytes0(src.empty() ? (n < 0 ? &dummy : nullptr) : src.data(), n);
-        if (n > 0) m.append(src);
-      }
-      break;
-    }
-    case 1: {  // appendBytes0(count): zeros, or a drop from the end, clamped below -length
-      int n = in.count();
-      if (n < -4) n = std::min(in.edgeCount(m.length()), 0);
-      b.appendBytes0(n);
-      m.appendZeros(n);
-      break;
-    }
-    case 2: {  // appendBytes(unsigned char*, count), null source included
-      int n = in.count();
-      bool null = in.byte() & 1;
-      std::vector<uint8_t> src = in.bytes(std::max(n, 0));
-      b.appendBytes(null || src.empty() ? nullptr : src.data(), n);
-      if (n > 0) m.append(null ? std::vector<uint8_t>(static_cast<size_t>(n), 0) : src);
-      break;
-    }
-    case 3: {  // appendBytes(CIPByteBuffer*, count): other, self or null
-      int n = in.count();
-      int which = in.byte() % 3;
-      CIPByteBuffer* src = which == 0 ? &other : which == 1 ? &b : nullptr;
-      const BufferModel* srcModel = which == 0 ? &otherModel : which == 1 ? &m : nullptr;
-      b.appendBytes(src, n);
-      if (srcModel != nullptr && n > 0 && srcModel->length() >= n) m.append(srcModel->front(n));
-      break;
-    }
-    case 4: {
-      int which = in.byte() % 3;
-      CIPByteBuffer* src = which == 0 ? &other : which == 1 ? &b : nullptr;
-      std::vector<uint8_t> add = which == 0   ? otherModel.bytes
-                                 : which == 1 ? m.bytes
-                                              : std::vector<uint8_t>{};
-      b.appendBuffer(src);
-      m.append(add);
-      break;
-    }
-    case 5: {
-      uint8_t v = in.byte();
-      b.appendByte(v);
-      m.appendBE(v, 1);
-      break;
-    }
-    case 6: {
-      uint16_t v = in.u16();
-      b.appendShort(static_cast<short>(v));
-      m.appendBE(v, 2);
-      break;
-    }
-    case 7: {
-      uint32_t v = in.u32();
-      b.appendInt(static_cast<int>(v));
-      m.appendBE(v, 4);
-      break;
-    }
-    case 8:
-    case 9: {  // appendString0 / appendString
-      int n = std::max(in.count(), 0);
-      std::vector<uint8_t> src = in.bytes(n);
-      std::vector<char> text(src.begin(), src.end());
-      text.push_back('\0');
-      if (code & 2) {
-        b.appendString0(text.data(), n);
-      } else {
-        b.appendString(text.data(), n);
-      }
-      m.append(src);
-      break;
-    }
-    case 10: {  // appendCString(char*): up to the first NUL
-      std::vector<uint8_t> src = in.bytes(in.byte() % 16);
-      std::vector<char> text(src.begin(), src.end());
-      text.push_back('\0');
-      b.appendCString(text.data());
-      m.append(std::vector<uint8_t>(src.begin(), std::find(src.begin(), src.end(), 0)));
-      break;
-    }
-    case 11: {  // appendCString(CString&): all counted characters, then the string recounts
-      std::vector<uint8_t> src = in.bytes(in.byte() % 16);
-      CString s;
-      char* p = s.GetBuffer(static_cast<int>(src.size()));
-      if (!src.empty()) std::memcpy(p, src.data(), src.size());
-      s.ReleaseBuffer(static_cast<int>(src.size()));
-      b.appendCString(s);
-      m.append(src);
-      auto nul = std::find(src.begin(), src.end(), 0);
-      check(s.GetLength() == static_cast<int>(nul - src.begin()), "CString recount", op);
-      break;
-    }
-    case 12:
-      check(b.readByte() == m.readByte(), "readByte", op);
-      break;
-    case 13:
-      check(b.readShort() == m.readShort(), "readShort", op);
-      break;
-    case 14:
-      check(b.readInt() == m.readInt(), "readInt", op);
-      break;
-    case 15: {
-      int n = in.edgeCount(m.length());
-      b.readBytes(n, other);
-      if (n > 0) {
-        otherModel.setTo(m.front(n));
-      } else {
-        otherModel.empty();
-      }
-      break;
-    }
-    case 16: {
-      int n = in.edgeCount(m.length());
-      b.removeBytes0(n);
-      m.removeFront(n);
-      break;
-    }
-    case 17:
-    case 18: {
-      int n = in.edgeCount(m.length());
-      if (code & 2) {
-        b.removeBytes(n, other);
-      } else {
-        b.removeBuffer(n, other);
-      }
-      if (n > 0) {
-        otherModel.setTo(m.front(n));
-      } else {
-        otherModel.empty();
-      }
-      m.removeFront(n);
-      break;
-    }
-    case 19: {
-      unsigned char expected = m.readByte();
-      check(b.removeByte() == expected, "removeByte", op);
-      m.removeFront(1);
-      break;
-    }
-    case 20: {
-      short expected = static_cast<short>(static_cast<uint16_t>(m.readShort()));
-      check(b.removeShort() == expected, "removeShort", op);
-      m.removeFront(2);
-      break;
-    }
-    case 21: {
-      int expected = m.readInt();
-      check(b.removeInt() == expected, "removeInt", op);
-      m.removeFront(4);
-      break;
-    }
-    case 22: {  // removeString(dst or null, count)
-      int n = in.edgeCount(m.length());
-      bool null = in.byte() & 1;
-      std::vector<char> dst(static_cast<size_t>(m.length()) + 1, '\x5A');
-      b.removeString(null ? nullptr : dst.data(), n);
-      if (n >= 0 && !null) {
-        std::vector<uint8_t> expected = m.front(n);
-        check(std::equal(expected.begin(), expected.end(), dst.begin(),
-                         [](uint8_t e, char d) { return e == static_cast<uint8_t>(d); }),
-              "removeString", op);
-        check(dst[expected.size()] == '\x5A', "removeString wrote past the bytes", op);
-      }
-      m.removeFront(n);
-      break;
-    }
-    case 23: {
-      CString s("stale");
-      int result = b.removeCString(s);
-      bool ended = false;
-      std::string text = m.cstringField(&ended);
-      check(result == (m.length() == 0 ? 0 : 1), "removeCString(CString&) result", op);
-      check(s.GetLength() == static_cast<int>(text.size()) &&
-                std::memcmp(static_cast<const char*>(s), text.data(), text.size()) == 0,
-            "removeCString(CString&) text", op);
-      if (m.length() > 0) m.removeFront(static_cast<int>(text.size()) + (ended ? 1 : 0));
-      break;
-    }
-    case 24: {  // removeCString(char*, int*): null limit, a limit, or a null destination
-      int mode = in.byte() % 3;
-      int limit = static_cast<int>(in.byte() % 32) - 4;
-      std::vector<char> dst(static_cast<size_t>(m.length()) + 2, '\x5A');
-      bool ended = false;
-      std::string text = m.cstringField(&ended);
-      int* limitArg = mode == 0 ? nullptr : &limit;
-      char* dstArg = mode == 2 ? nullptr : dst.data();
-      int givenLimit = limit;
-      int result = b.removeCString(dstArg, limitArg);
-      if (m.length() == 0) {
-        check(result == -1 && limit == givenLimit, "removeCString(char*) on empty", op);
-        break;
-      }
-      bool fits = dstArg != nullptr &&
-                  (limitArg == nullptr || static_cast<long long>(text.size()) + 1 <= givenLimit);
-      if (fits) {
-        int removed = static_cast<int>(text.size()) + (ended ? 1 : 0);
-        check(result == removed, "removeCString(char*) result", op);
-        check(std::memcmp(dst.data(), text.data(), text.size()) == 0 && dst[text.size()] == '\0',
-              "removeCString(char*) text", op);
-        if (limitArg != nullptr) check(limit == int(text.size()), "removeCString limit out", op);
-        m.removeFront(removed);
-      } else {
-        check(result == 0, "removeCString(char*) refusal", op);
-        if (limitArg != nullptr) check(limit == int(text.size()) + 1, "needed size", op);
-        check(dst[0] == '\x5A', "removeCString(char*) stored on refusal", op);
-      }
-      break;
-    }
-    case 25: {
-      int n = in.count();
-      if (n < 0) n = std::min(in.edgeCount(m.length()), 0);
-      b.resize(n);
-      m.resize(n);
-      break;
-    }
-    case 26:
-      b.empty();
-      m.empty();
-      break;
-    case 27: {  // operator=, from the other buffer or from itself
-      if (in.byte() & 1) {
-        b = other;
-        m.setTo(otherModel.bytes);
-      } else {
-        CIPByteBuffer& self = b;
-        b = self;
-      }
-      break;
-    }
-    case 28: {  // copy construction, then the copy replaces the other buffer
-      CIPByteBuffer copy(b);
-      compare(copy, BufferModel{m.bytes, !m.bytes.empty(), false}, op);
-      other = copy;
-      otherModel.setTo(m.bytes);
-      break;
-    }
-    case 29: {  // shift-in operators
-      switch (in.byte() % 7) {
-        case 0: {
-          int v = static_cast<int>(in.u32());
-          check((b << v) == 4, "<< int", op);
-          m.appendBE(static_cast<uint32_t>(v), 4);
-          break;
-        }
-        case 1: {
-          unsigned int v = in.u32();
-          check((b << v) == 4, "<< unsigned", op);
-          m.appendBE(v, 4);
-          break;
-        }
-        case 2: {
-          unsigned long v = (static_cast<unsigned long>(in.u32()) << 32) | in.u32();
-          check((b << v) == 4, "<< unsigned long", op);
-          m.appendBE(static_cast<uint32_t>(v), 4);
-          break;
-        }
-        case 3: {
-          short v = static_cast<short>(in.u16());
-          check((b << v) == 2, "<< short", op);
-          m.appendBE(static_cast<uint16_t>(v), 2);
-          break;
-        }
-        case 4: {
-          unsigned short v = in.u16();
-          check((b << v) == 2, "<< unsigned short", op);
-          m.appendBE(v, 2);
-          break;
-        }
-        case 5: {
-          char v = static_cast<char>(in.byte());
-          check((b << v) == 1, "<< char", op);
-          m.appendBE(static_cast<uint8_t>(v), 1);
-          break;
-        }
-        default: {
-          std::vector<uint8_t> src = in.bytes(in.byte() % 12);
-          std::string text(src.begin(), std::find(src.begin(), src.end(), 0));
-          check((b << text.c_str()) == static_cast<int>(text.size()) + 1, "<< text", op);
-          m.append(std::vector<uint8_t>(text.begin(), text.end()));
-          break;
-        }
-      }
-      break;
-    }
-    case 30: {  // shift-out operators
-      switch (in.byte() % 7) {
-        case 0: {
-          int v = 0;
-          int expected = m.readInt();
-          check((b >> v) == 4 && v == expected, ">> int", op);
-          m.removeFront(4);
-          break;
-        }
-        case 1: {
-          unsigned int v = 0;
-          auto expected = static_cast<unsigned int>(m.readInt());
-          check((b >> v) == 4 && v == expected, ">> unsigned", op);
-          m.removeFront(4);
-          break;
-        }
-        case 2: {
-          unsigned long v = 0;
-          unsigned long expected = static_cast<uint32_t>(m.readInt());
-          check((b >> v) == 4 && v == expected, ">> unsigned long", op);
-          m.removeFront(4);
-          break;
-        }
-        case 3: {
-          short v = 0;
-          auto expected = static_cast<short>(static_cast<uint16_t>(m.readShort()));
-          check((b >> v) == 2 && v == expected, ">> short", op);
-          m.removeFront(2);
-          break;
-        }
-        case 4: {
-          unsigned short v = 0;
-          auto expected = static_cast<unsigned short>(m.readShort());
-          check((b >> v) == 2 && v == expected, ">> unsigned short", op);
-          m.removeFront(2);
-          break;
-        }
-        case 5: {
-          char v = 0;
-          auto expected = static_cast<char>(m.readByte());
-          check((b >> v) == 1 && v == expected, ">> char", op);
-          m.removeFront(1);
-          break;
-        }
-        default: {
-          std::vector<char> dst(static_cast<size_t>(m.length()) + 2, '\x5A');
-          bool ended = false;
-          std::string text = m.cstringField(&ended);
-          int result = b >> dst.data();
-          if (m.length() == 0) {
-            check(result == -1, ">> text on empty", op);
-          } else {
-            int removed = static_cast<int>(text.size()) + (ended ? 1 : 0);
-            check(result == removed && std::memcmp(dst.data(), text.data(), text.size()) == 0 &&
-                      dst[text.size()] == '\0',
-                  ">> text", op);
-            m.removeFront(removed);
-          }
-          break;
-        }
-      }
-      break;
-    }
-    case 31: {
-      CString dump("stale");
-      b.getHexDump(dump);
-      check(std::string(static_cast<const char*>(dump)) == m.hexDump(), "hex dump", op);
-      break;
-    }
-    case 32: {  // setBuffer with a new block (then setLength), or with the held block itself
-      if (in.byte() & 1) {
-        std::vector<uint8_t> content = in.bytes(in.byte() % 16);
-        // The block may hold more than the bytes shown: setLength may expose its zero tail.
-        const int extra = in.byte() % 8;
-        const int shown = static_cast<int>(content.size()) + in.byte() % (extra + 1);
-        b.setBuffer(newBlock(content, extra));
-        b.setLength(static_cast<unsigned int>(shown));
-        m.bytes = content;
-        m.bytes.resize(static_cast<size_t>(shown), 0);
-        m.block = true;
-        m.adopted = true;
-      } else {
-        b.setBuffer(b.getBuffer());
-        m.bytes.clear();
-      }
-      break;
-    }
-    case 33: {  // setLength: within the bytes held it cuts the length, the block stays
-      const int n = in.count();
-      if (n >= 0 && n <= m.length()) {
-        const bool held = b.getBuffer() != nullptr;
-        b.setLength(static_cast<unsigned int>(n));
-        m.bytes.resize(static_cast<size_t>(n));
-        m.block = held;
-      } else if (n > m.length() && !m.adopted) {
-        // Past the bytes held, a block the buffer made is never exceeded: whatever the length
-        // then shows must be readable (AddressSanitizer watches), and the model follows it.
-        const int before = m.length();
-        b.setLength(static_cast<unsigned int>(n));
-        check(static_cast<int>(b.getLength()) <= n, "setLength past the block", op);
-        check(b.getBuffer() != nullptr || b.getLength() == 0, "setLength without a block", op);
-        std::vector<uint8_t> shown = contentOf(b);
-        check(std::equal(m.bytes.begin(), m.bytes.begin() + std::min<size_t>(before, shown.size()),
-                         shown.begin()),
-              "setLength changed the held bytes", op);
-        m.bytes = shown;
-      }
-      break;
-    }
-    case 34: {  // this buffer as its own destination: nothing happens
-      const int n = in.edgeCount(m.length());
-      switch (in.byte() % 3) {
-        case 0:
-          b.readBytes(n, b);
-          break;
-        case 1:
-          b.removeBytes(n, b);
-          break;
-        default:
-          b.removeBuffer(n, b);
-          break;
-      }
-      break;
-    }
-    case 35: {  // null texts and sources append nothing
-      switch (in.byte() % 4) {
-        case 0:
-          b.appendCString(static_cast<char*>(nullptr));
-          break;
-        case 1:
-          check((b << static_cast<char const*>(nullptr)) == 1, "<< null text", op);
-          break;
-        case 2:
-          b.appendBytes0(nullptr, in.count());
-          break;
-        default:
-          b.appendString0(nullptr, in.count());
-          break;
-      }
-      break;
-    }
-    default: {  // adopting constructor, then the adopted buffer replaces this one
-      std::vector<uint8_t> content = in.bytes(in.byte() % 16);
-      CIPByteBuffer adopted(content.empty() ? nullptr : newBlock(content, 0),
-                            static_cast<int>(content.size()));
-      b = adopted;
-      m.setTo(content);
-      break;
-    }
-  }
+  Step s{in, code, buffers[t], models[t], buffers[1 - t], models[1 - t], op};
+  kOperations[(code >> 1) % kOperationCount](s);
 }
 
 }  // namespace
@@ -550,8 +607,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   BufferModel models[2];
   // Appending a buffer to itself doubles it: the program stops before it grows huge.
   constexpr int kMaxModelLength = 1 << 16;
-  for (int op = 0; !in.done() && op < 4096; ++op) {
+  for (int index = 0; !in.done() && index < 4096; ++index) {
     if (models[0].length() > kMaxModelLength || models[1].length() > kMaxModelLength) break;
+    const OpIndex op{index};
     step(in, buffers, models, op);
     compare(buffers[0], models[0], op);
     compare(buffers[1], models[1], op);

@@ -5,13 +5,12 @@
 // and that encoding must parse again into a PDU that encodes to the very same bytes. Headers
 // are registered while a PDU lives and unregistered when it goes.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <type_traits>
 #include <vector>
 
 #include "FuzzBytes.h"
+#include "FuzzCheck.h"
 #include "orvelpdu/base/MemoryRegistry.h"
 #include "textmsg/SubmitText.h"
 #include "textmsg/SubmitTextResp.h"
@@ -24,12 +23,7 @@ using orvelpdu::fuzz::contentOf;
 
 constexpr size_t kHeader = 16;
 
-void check(bool ok, const char* pdu, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "example fuzz, %s: %s\n", pdu, what);
-    std::abort();
-  }
-}
+using orvelpdu::fuzz::check;
 
 uint32_t readBigEndian(const Bytes& bytes, size_t offset, int width) {
   uint32_t v = 0;

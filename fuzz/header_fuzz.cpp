@@ -4,11 +4,10 @@
 // CD CD CD CD for each field it did not; the parse must consume exactly those 16 bytes (or
 // everything), and the PDU must release and unregister the header it registered.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 #include "FuzzBytes.h"
+#include "FuzzCheck.h"
 #include "orvelpdu/base/MemoryRegistry.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 #include "orvelpdu/pdu/CPDU.h"
@@ -20,12 +19,7 @@ using orvelpdu::fuzz::contentOf;
 
 constexpr size_t kHeaderLength = 16;
 
-void check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "header fuzz: %s\n", what);
-    std::abort();
-  }
-}
+using orvelpdu::fuzz::check;
 
 // A PDU with no body of its own: the header step is the whole of its wire form.
 class HeaderOnlyPdu : public CPDU {

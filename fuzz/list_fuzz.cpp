@@ -6,13 +6,12 @@
 // the items, and once every list is gone each item has been destroyed and unregistered exactly
 // once.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "FuzzBytes.h"
+#include "FuzzCheck.h"
 #include "orvelpdu/base/CString.h"
 #include "orvelpdu/base/MemoryRegistry.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
@@ -25,12 +24,7 @@ using orvelpdu::fuzz::bufferOf;
 using orvelpdu::fuzz::Bytes;
 using orvelpdu::fuzz::contentOf;
 
-void check(bool ok, const char* what, int width, int maximum) {
-  if (!ok) {
-    std::fprintf(stderr, "list fuzz (width %d, maximum %d): %s\n", width, maximum, what);
-    std::abort();
-  }
-}
+using orvelpdu::fuzz::check;
 
 int live = 0;  // Items constructed and not yet destroyed.
 
@@ -38,7 +32,6 @@ int live = 0;  // Items constructed and not yet destroyed.
 // a buffer that holds bytes (removeShort takes two bytes or empties the buffer).
 class Item : public CIPByteData {
  public:
-  Item() { ++live; }
   Item(short n, const char* t) : number(n), text(t) { ++live; }
   Item(const Item&) = delete;
   Item& operator=(const Item&) = delete;

@@ -6,13 +6,12 @@
 // whenever the value's wire form is canonical for its type.
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <type_traits>
 #include <vector>
 
 #include "FuzzBytes.h"
+#include "FuzzCheck.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 #include "orvelpdu/tlv/CTLVByte.h"
 #include "orvelpdu/tlv/CTLVEmpty.h"
@@ -28,12 +27,7 @@ using orvelpdu::fuzz::bufferOf;
 using orvelpdu::fuzz::Bytes;
 using orvelpdu::fuzz::contentOf;
 
-void check(bool ok, const char* type, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "tlv fuzz, %s: %s\n", type, what);
-    std::abort();
-  }
-}
+using orvelpdu::fuzz::check;
 
 Bytes bigEndian(uint32_t v, int width) {
   Bytes out;
@@ -125,7 +119,6 @@ struct OctetsKind {
   using Tlv = CTLVOctets;
   static constexpr const char* kName = "CTLVOctets";
   static bool accepts(const Bytes&) { return true; }
-  static Bytes canonical(const Bytes& v) { return v; }
   static Bytes held(const Tlv& t) {
     CIPByteBuffer out;
     t.getValue(out);
