@@ -171,6 +171,63 @@ void checkItems(List& list, const std::vector<Expected::Parsed>& kept, const cha
         "getValue outside the items", width, maximum);
 }
 
+// Whether a count field `width` bytes wide (3: none) can carry `kept`.
+bool countFits(int width, int kept) {
+  return !(width == 1 && kept > 255) && !(width == 2 && kept > 65535);
+}
+
+// Encoding what was parsed: a count the width cannot carry is refused whole. Returns the
+// encoding (empty when refused).
+Bytes checkEncoding(List& list, const Expected& e, const Bytes& input, int width, int maximum,
+                    int nullOn) {
+  const int kept = static_cast<int>(e.kept.size());
+  const bool fits = countFits(width, kept);
+  CIPByteBuffer out;
+  check(list.getData(out) == (fits ? 1 : 0), "getData result", width, maximum);
+  Bytes expected;
+  if (fits) {
+    expected = countField(width, kept);
+    const Bytes items = encodeItems(e.kept);
+    expected.insert(expected.end(), items.begin(), items.end());
+  }
+  const Bytes first = contentOf(out);
+  check(first == expected, "re-encoded list", width, maximum);
+  bool canonical = e.positions == e.count && e.parsed == kept && nullOn < 0 && width != 3;
+  for (const auto& item : e.kept) canonical = canonical && item.complete;
+  if (canonical && fits) {
+    check(first == Bytes(input.begin(), input.begin() + static_cast<long>(e.consumed)),
+          "a whole list re-encodes to its own bytes", width, maximum);
+  }
+  return first;
+}
+
+// Parses the encoding again; with no count field there is nothing to drive the parse.
+void checkSecondParse(const Bytes& first, const Expected& e, int width, int maximum) {
+  List again(maximum, width, -1);
+  CIPByteBuffer second = bufferOf(first);
+  again.setData(second);
+  check(second.isEmpty() == 1, "the encoding is consumed whole", width, maximum);
+  checkItems(again, e.kept, "second parse", width, maximum);
+  CIPByteBuffer out2;
+  again.getData(out2);
+  check(contentOf(out2) == first, "second encoding", width, maximum);
+}
+
+// Copies share the items; whoever lets go last disposes of them, exactly once.
+void checkCopies(List& list, const Expected& e, int liveBefore, int width, int maximum) {
+  auto* copy = new List(list);
+  List assigned(1, 1, -1);
+  assigned.addValue(newItem(2, "replaced"));
+  assigned = list;
+  list.resetValues();
+  check(list.getCount() == 0, "reset empties the list", width, maximum);
+  check(live == liveBefore + static_cast<int>(e.kept.size()), "reset keeps items other lists hold",
+        width, maximum);
+  checkItems(*copy, e.kept, "copy", width, maximum);
+  delete copy;
+  checkItems(assigned, e.kept, "assigned", width, maximum);
+}
+
 void fuzzConfig(const Bytes& input, int width, int maximum, int nullOn) {
   const int registered = _CountMemory();
   const long adds = _CountAddMemory();
@@ -195,49 +252,10 @@ void fuzzConfig(const Bytes& input, int width, int maximum, int nullOn) {
           "items disposed of while parsing", width, maximum);
     check(_CountMemory() == registered + list.getCount(), "registered items", width, maximum);
 
-    // Encoding: a count the width cannot carry is refused whole.
-    const int kept = static_cast<int>(e.kept.size());
-    const bool fits = !(width == 1 && kept > 255) && !(width == 2 && kept > 65535);
-    CIPByteBuffer out;
-    check(list.getData(out) == (fits ? 1 : 0), "getData result", width, maximum);
-    Bytes expected;
-    if (fits) {
-      expected = countField(width, kept);
-      const Bytes items = encodeItems(e.kept);
-      expected.insert(expected.end(), items.begin(), items.end());
-    }
-    const Bytes first = contentOf(out);
-    check(first == expected, "re-encoded list", width, maximum);
-    bool canonical = e.positions == e.count && e.parsed == kept && nullOn < 0 && width != 3;
-    for (const auto& item : e.kept) canonical = canonical && item.complete;
-    if (canonical && fits) {
-      check(first == Bytes(input.begin(), input.begin() + static_cast<long>(e.consumed)),
-            "a whole list re-encodes to its own bytes", width, maximum);
-    }
-
-    // Parse the encoding again; with no count field there is nothing to drive the parse.
-    if (fits && width != 3) {
-      List again(maximum, width, -1);
-      CIPByteBuffer second = bufferOf(first);
-      again.setData(second);
-      check(second.isEmpty() == 1, "the encoding is consumed whole", width, maximum);
-      checkItems(again, e.kept, "second parse", width, maximum);
-      CIPByteBuffer out2;
-      again.getData(out2);
-      check(contentOf(out2) == first, "second encoding", width, maximum);
-    }
-
-    // Copies share the items; whoever lets go last disposes of them, exactly once.
-    auto* copy = new List(list);
-    List assigned(1, 1, -1);
-    assigned.addValue(newItem(2, "replaced"));
-    assigned = list;
-    list.resetValues();
-    check(list.getCount() == 0, "reset empties the list", width, maximum);
-    check(live == liveBefore + kept, "reset keeps items other lists hold", width, maximum);
-    checkItems(*copy, e.kept, "copy", width, maximum);
-    delete copy;
-    checkItems(assigned, e.kept, "assigned", width, maximum);
+    const Bytes first = checkEncoding(list, e, input, width, maximum, nullOn);
+    if (countFits(width, static_cast<int>(e.kept.size())) && width != 3)
+      checkSecondParse(first, e, width, maximum);
+    checkCopies(list, e, liveBefore, width, maximum);
   }
   check(live == liveBefore, "every item destroyed", width, maximum);
   check(_CountMemory() == registered, "every item unregistered", width, maximum);

@@ -98,6 +98,70 @@ bool takeCString(Reader& in, std::string& out) {
   return true;
 }
 
+// The presence flag of a known optional parameter and its fixed value width (0: any length);
+// null for a tag this codec does not know, which is skipped.
+bool* presenceOf(SubmitText& m, std::uint16_t tag, std::size_t* width) {
+  *width = 0;
+  switch (tag) {
+    case kReference:
+      *width = 2;
+      return &m.hasReference;
+    case kSegmentCount:
+      *width = 1;
+      return &m.hasSegmentCount;
+    case kExpiry:
+      *width = 4;
+      return &m.hasExpiry;
+    case kCallback:
+      return &m.hasCallback;
+    case kUserDataHeader:
+      return &m.hasUserDataHeader;
+    case kReportWanted:
+      return &m.reportWanted;
+    case kMessageClass:
+      *width = 1;
+      return &m.hasMessageClass;
+    default:
+      return nullptr;
+  }
+}
+
+// Stores the value of known parameter `tag`; the reason when its type cannot carry it.
+const char* storeValue(SubmitText& m, std::uint16_t tag, const std::uint8_t* value,
+                       std::size_t length) {
+  switch (tag) {
+    case kReference:
+      m.reference = static_cast<std::int16_t>(get16(value));
+      break;
+    case kSegmentCount:
+      m.segmentCount = value[0];
+      break;
+    case kExpiry:
+      m.expiry = static_cast<std::int32_t>(get32(value));
+      break;
+    case kCallback:
+      // A NUL inside the address would not survive re-encoding: refused, as the library's
+      // example refuses it.
+      if (length != 0 && std::memchr(value, 0, length) != nullptr) {
+        return "parameter has a value its type cannot carry";
+      }
+      m.callback.assign(reinterpret_cast<const char*>(value), length);
+      break;
+    case kReportWanted:
+      if (length != 0) return "parameter has a value its type cannot carry";
+      break;
+    case kUserDataHeader:
+      m.userDataHeader.assign(value, value + length);
+      break;
+    case kMessageClass:
+      m.messageClass = value[0];
+      break;
+    default:
+      break;
+  }
+  return nullptr;
+}
+
 const char* parseOptional(Reader& in, SubmitText& m) {
   m.hasReference = m.hasSegmentCount = m.hasExpiry = m.hasCallback = false;
   m.hasUserDataHeader = m.reportWanted = m.hasMessageClass = false;
@@ -108,67 +172,12 @@ const char* parseOptional(Reader& in, SubmitText& m) {
     const std::uint16_t tag = get16(in.p);
     const std::size_t length = get16(in.p + 2);
     if (in.left < kFrame + length) return "parameter is cut short";
-    const std::uint8_t* value = in.p + kFrame;
-    bool* seen = nullptr;
-    std::size_t width = 0;  // 0: any length
-    switch (tag) {
-      case kReference:
-        seen = &m.hasReference, width = 2;
-        break;
-      case kSegmentCount:
-        seen = &m.hasSegmentCount, width = 1;
-        break;
-      case kExpiry:
-        seen = &m.hasExpiry, width = 4;
-        break;
-      case kCallback:
-        seen = &m.hasCallback;
-        break;
-      case kUserDataHeader:
-        seen = &m.hasUserDataHeader;
-        break;
-      case kReportWanted:
-        seen = &m.reportWanted;
-        break;
-      case kMessageClass:
-        seen = &m.hasMessageClass, width = 1;
-        break;
-      default:
-        break;
-    }
+    std::size_t width = 0;
+    bool* seen = presenceOf(m, tag, &width);
     if (seen != nullptr) {
       if (*seen) return "parameter appears twice";
       if (width != 0 && length != width) return "parameter has a value of the wrong length";
-      switch (tag) {
-        case kReference:
-          m.reference = static_cast<std::int16_t>(get16(value));
-          break;
-        case kSegmentCount:
-          m.segmentCount = value[0];
-          break;
-        case kExpiry:
-          m.expiry = static_cast<std::int32_t>(get32(value));
-          break;
-        case kCallback:
-          // A NUL inside the address would not survive re-encoding: refused, as the library's
-          // example refuses it.
-          if (length != 0 && std::memchr(value, 0, length) != nullptr) {
-            return "parameter has a value its type cannot carry";
-          }
-          m.callback.assign(reinterpret_cast<const char*>(value), length);
-          break;
-        case kReportWanted:
-          if (length != 0) return "parameter has a value its type cannot carry";
-          break;
-        case kUserDataHeader:
-          m.userDataHeader.assign(value, value + length);
-          break;
-        case kMessageClass:
-          m.messageClass = value[0];
-          break;
-        default:
-          break;
-      }
+      if (const char* why = storeValue(m, tag, in.p + kFrame, length)) return why;
       *seen = true;
     }
     in.skip(kFrame + length);
