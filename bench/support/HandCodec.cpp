@@ -98,68 +98,57 @@ bool takeCString(Reader& in, std::string& out) {
   return true;
 }
 
-// The presence flag of a known optional parameter and its fixed value width (0: any length);
-// null for a tag this codec does not know, which is skipped.
-bool* presenceOf(SubmitText& m, std::uint16_t tag, std::size_t* width) {
-  *width = 0;
+// Admits one known parameter: refused when seen before or when its value is not `width`
+// bytes (0: any length); otherwise marks it seen.
+const char* admit(bool& seen, std::size_t width, std::size_t length) {
+  if (seen) return "parameter appears twice";
+  if (width != 0 && length != width) return "parameter has a value of the wrong length";
+  seen = true;
+  return nullptr;
+}
+
+// Takes the value of parameter `tag`; a tag this codec does not know is skipped. Returns why
+// the parameter is refused, or null.
+const char* takeParameter(SubmitText& m, std::uint16_t tag, const std::uint8_t* value,
+                          std::size_t length) {
+  const char* why = nullptr;
   switch (tag) {
     case kReference:
-      *width = 2;
-      return &m.hasReference;
+      why = admit(m.hasReference, 2, length);
+      if (why == nullptr) m.reference = static_cast<std::int16_t>(get16(value));
+      return why;
     case kSegmentCount:
-      *width = 1;
-      return &m.hasSegmentCount;
+      why = admit(m.hasSegmentCount, 1, length);
+      if (why == nullptr) m.segmentCount = value[0];
+      return why;
     case kExpiry:
-      *width = 4;
-      return &m.hasExpiry;
+      why = admit(m.hasExpiry, 4, length);
+      if (why == nullptr) m.expiry = static_cast<std::int32_t>(get32(value));
+      return why;
     case kCallback:
-      return &m.hasCallback;
+      why = admit(m.hasCallback, 0, length);
+      // A NUL inside the address would not survive re-encoding: refused, as the library's
+      // example refuses it.
+      if (why == nullptr && length != 0 && std::memchr(value, 0, length) != nullptr) {
+        why = "parameter has a value its type cannot carry";
+      }
+      if (why == nullptr) m.callback.assign(reinterpret_cast<const char*>(value), length);
+      return why;
     case kUserDataHeader:
-      return &m.hasUserDataHeader;
+      why = admit(m.hasUserDataHeader, 0, length);
+      if (why == nullptr) m.userDataHeader.assign(value, value + length);
+      return why;
     case kReportWanted:
-      return &m.reportWanted;
+      why = admit(m.reportWanted, 0, length);
+      if (why == nullptr && length != 0) why = "parameter has a value its type cannot carry";
+      return why;
     case kMessageClass:
-      *width = 1;
-      return &m.hasMessageClass;
+      why = admit(m.hasMessageClass, 1, length);
+      if (why == nullptr) m.messageClass = value[0];
+      return why;
     default:
       return nullptr;
   }
-}
-
-// Stores the value of known parameter `tag`; the reason when its type cannot carry it.
-const char* storeValue(SubmitText& m, std::uint16_t tag, const std::uint8_t* value,
-                       std::size_t length) {
-  switch (tag) {
-    case kReference:
-      m.reference = static_cast<std::int16_t>(get16(value));
-      break;
-    case kSegmentCount:
-      m.segmentCount = value[0];
-      break;
-    case kExpiry:
-      m.expiry = static_cast<std::int32_t>(get32(value));
-      break;
-    case kCallback:
-      // A NUL inside the address would not survive re-encoding: refused, as the library's
-      // example refuses it.
-      if (length != 0 && std::memchr(value, 0, length) != nullptr) {
-        return "parameter has a value its type cannot carry";
-      }
-      m.callback.assign(reinterpret_cast<const char*>(value), length);
-      break;
-    case kReportWanted:
-      if (length != 0) return "parameter has a value its type cannot carry";
-      break;
-    case kUserDataHeader:
-      m.userDataHeader.assign(value, value + length);
-      break;
-    case kMessageClass:
-      m.messageClass = value[0];
-      break;
-    default:
-      break;
-  }
-  return nullptr;
 }
 
 const char* parseOptional(Reader& in, SubmitText& m) {
@@ -172,14 +161,7 @@ const char* parseOptional(Reader& in, SubmitText& m) {
     const std::uint16_t tag = get16(in.p);
     const std::size_t length = get16(in.p + 2);
     if (in.left < kFrame + length) return "parameter is cut short";
-    std::size_t width = 0;
-    bool* seen = presenceOf(m, tag, &width);
-    if (seen != nullptr) {
-      if (*seen) return "parameter appears twice";
-      if (width != 0 && length != width) return "parameter has a value of the wrong length";
-      if (const char* why = storeValue(m, tag, in.p + kFrame, length)) return why;
-      *seen = true;
-    }
+    if (const char* why = takeParameter(m, tag, in.p + kFrame, length)) return why;
     in.skip(kFrame + length);
   }
   return nullptr;
