@@ -10,7 +10,8 @@
 
 #include <string>
 
-// The demo reaches toHex/fromHex through this header; it is to include WireHex.h itself.
+// Only for examples/demo, which reaches toHex/fromHex through this header: to go once the
+// demo includes WireHex.h itself.
 #include "WireHex.h"
 
 namespace textmsg {
