@@ -25,12 +25,11 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME ${ORVELPDU_RUNTIME_PACKAGE})
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
 # Dependencies on the C++ and C runtimes come from dpkg-shlibdeps; the shlibs file lets
-# packages built against this one depend on it the same way.
+# packages built against this one depend on it the same way; CPack adds the ldconfig calls
+# on install and removal.
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY "=")
-# Refreshes the dynamic linker's cache on install and removal.
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/cmake/debian/triggers)
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
   "OrvelPDU shared library: byte buffer, TLVs, lists and PDUs of a binary protocol")
 
