@@ -16,9 +16,10 @@ point at the right line:
   - REQUIRES: becomes a precondition (@pre);
   - a run of indented lines that is not a list (a table, an aligned layout) is shown as it is
     laid out;
-  - <, > and & outside backticks are escaped, so that a mention of <orvelpdu/orvelpdu.h> is
-    text rather than HTML. Doxygen commands written in a comment (\\ref, @param, ...) are left
-    for Doxygen to check.
+  - outside backticks and double quotes, <, > and & are escaped, so that a mention of <orvelpdu/orvelpdu.h> is
+    text rather than HTML, and so are backslashes, #word and ::word, so that "\\xCD" or
+    "#include" is text rather than a command or a link. Doxygen commands are written with @
+    (@ref, @param, @note, ...) and are left for Doxygen to check.
 
 With --check HEADER..., it prints every header that has no opening contract comment and exits
 1 when there is one.
@@ -34,12 +35,26 @@ NAMESPACE_CLOSE = re.compile(r"^\}\s*//\s*namespace")
 ACCESS = re.compile(r"^\s*(public|protected|private)\s*:")
 
 
+LITERAL = re.compile(r'`[^`]*`|"[^"]*"')
+
+
 def escape(text):
-    """Escapes HTML-like characters outside `code spans`."""
-    parts = text.split("`")
-    for i in range(0, len(parts), 2):
-        parts[i] = re.sub(r"([<>&])", r"\\\1", parts[i])
-    return "`".join(parts)
+    """Makes plain text of what Doxygen would read as markup outside `code spans` and "quoted
+    text" (which Doxygen keeps as written): HTML characters, backslashes (\\xCD is a byte, not
+    a command), #word and ::word (not links)."""
+    out = []
+    position = 0
+    for literal in list(LITERAL.finditer(text)) + [None]:
+        end = literal.start() if literal else len(text)
+        part = text[position:end].replace("\\", "\\\\")
+        part = re.sub(r"([<>&])", r"\\\1", part)
+        part = re.sub(r"#(?=\w)", r"\\#", part)
+        part = re.sub(r"(^|[\s(])::", r"\1\\::", part)
+        out.append(part)
+        if literal:
+            out.append(literal.group(0))
+            position = literal.end()
+    return "".join(out)
 
 
 def leading_block(lines):
@@ -53,7 +68,7 @@ def main_entity(lines, stem):
     """The qualified name of the class or struct the header is named after, or None."""
     namespaces = []
     definition = re.compile(r"^\s*(class|struct)\s+(ORVELPDU_API\s+)?" + re.escape(stem) +
-                            r"\b(?!.*;\s*$)")
+                            r"\b(?!\s*;)")
     for line in lines:
         opened = NAMESPACE_OPEN.match(line)
         if opened:

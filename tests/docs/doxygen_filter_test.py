@@ -82,6 +82,14 @@ class DoxygenFilter(unittest.TestCase):
         out = run_filter("Widget.h", CLASS_HEADER).split("\n")
         self.assertIn(r"A \<b\> mention and `std::vector<int>` stay text.", out[0])
 
+    def test_bytes_includes_and_scopes_are_text_not_commands_or_links(self):
+        text = ('// Fill \\xCD, not "\\0" or "<b>"; see #include, ::name, `#x` and a::b.\n'
+                "int x;\n")
+        out = run_filter("Other.h", text).split("\n")
+        # Without an include guard to take its place, @file gets a line of its own.
+        self.assertEqual(["/// @file", '/// Fill \\\\xCD, not "\\0" or "<b>"; see \\#include, '
+                          '\\::name, `#x` and a::b.', "int x;"], out[:3])
+
     def test_tables_keep_their_layout_and_lists_stay_lists(self):
         out = run_filter("Widget.h", CLASS_HEADER).split("\n")
         self.assertEqual("///@code{.unparsed}kind   1 byte", out[3])
