@@ -32,6 +32,7 @@ COMMENT = re.compile(r"^(\s*)//(?!/)(.*)$")
 TRAILING = re.compile(r"^(\s*[^/\s#}].*?[;,{])(\s+)//(?!/)\s?(.*)$")
 NAMESPACE_OPEN = re.compile(r"^namespace\s+([\w:]+)\s*\{")
 NAMESPACE_CLOSE = re.compile(r"^\}\s*//\s*namespace")
+TYPE_OPEN = re.compile(r"^\s*(template\s*<.*>\s*)?(class|struct|union|enum|namespace)\b")
 ACCESS = re.compile(r"^\s*(public|protected|private)\s*:")
 
 
@@ -142,6 +143,10 @@ def filter_header(path):
             out[:head] = convert_run(lines[:head])
             out[0] = "/// " + command + "\n" + out[0]
 
+    # Comments inside an inline function's body explain its code, not its contract: they stay
+    # plain. A body opens on a line with a parameter list's ")" and a "{" (not a class,
+    # struct, enum or namespace) and ends at its matching "}".
+    body_depth = 0
     i = head
     while i < len(lines):
         if COMMENT.match(lines[i]):
@@ -151,14 +156,20 @@ def filter_header(path):
             following = lines[j] if j < len(lines) else ""
             documents = following.strip() and not following.lstrip().startswith(("#", "}")) \
                 and not ACCESS.match(following) and not NAMESPACE_OPEN.match(following)
-            if documents:
+            if documents and body_depth == 0:
                 out[i:j] = convert_run(lines[i:j])
             i = j
             continue
+        code = lines[i].split("//", 1)[0]
+        opens, closes = code.count("{"), code.count("}")
         trailing = TRAILING.match(lines[i])
-        if trailing and not trailing.group(3).startswith("NOLINT") and \
+        if trailing and body_depth == 0 and not trailing.group(3).startswith("NOLINT") and \
                 not NAMESPACE_CLOSE.match(lines[i]):
             out[i] = trailing.group(1) + trailing.group(2) + "///< " + escape(trailing.group(3))
+        if body_depth > 0:
+            body_depth = max(0, body_depth + opens - closes)
+        elif ")" in code and opens > closes and not TYPE_OPEN.match(code):
+            body_depth = opens - closes
         i += 1
     sys.stdout.write("\n".join(out))
 

@@ -106,6 +106,28 @@ class DoxygenFilter(unittest.TestCase):
         self.assertEqual("  int other;  // NOLINT(runtime/int)", out[22])
         self.assertEqual("}  // namespace orvelpdu", out[25])
 
+    def test_comments_inside_inline_bodies_stay_plain(self):
+        text = ("// Inline.\n#ifndef I_H_\n#define I_H_\n"
+                "// Whether it is set.\n"
+                "inline bool isSet(int v) {\n"
+                "  // Negative values count as unset.\n"
+                "  if (v < 0) {\n"
+                "    return false;  // early\n"
+                "  }\n"
+                "  return v != 0;\n"
+                "}\n"
+                "// Kinds.\n"
+                "enum class Kind { kA,  // first\n"
+                "};\n"
+                "#endif\n")
+        out = run_filter("Inline.h", text).split("\n")
+        self.assertEqual("/// Whether it is set.", out[3])
+        self.assertEqual("  // Negative values count as unset.", out[5])
+        self.assertEqual("    return false;  // early", out[7])
+        # After the body, comments document again, an enum's opening brace is no body.
+        self.assertEqual("/// Kinds.", out[11])
+        self.assertEqual("enum class Kind { kA,  ///< first", out[12])
+
     def test_header_without_its_class_documents_the_file(self):
         text = "// Free functions.\n#ifndef F_H_\n#define F_H_\n// Adds.\nint add();\n#endif\n"
         out = run_filter("Functions.h", text).split("\n")
