@@ -1,4 +1,4 @@
-// Umbrella header: every public class of OrvelPDU.
+// Umbrella header: every public class of OrvelPDU, and its version.
 #ifndef ORVELPDU_ORVELPDU_H_
 #define ORVELPDU_ORVELPDU_H_
 
@@ -18,5 +18,6 @@
 #include "orvelpdu/tlv/CTLVShort.h"
 #include "orvelpdu/tlv/CTLVString.h"
 #include "orvelpdu/tlv/CTLVUByte.h"
+#include "orvelpdu/version.h"
 
 #endif  // ORVELPDU_ORVELPDU_H_
