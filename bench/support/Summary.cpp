@@ -133,14 +133,10 @@ void SummaryReporter::printLean() const {
                     "ratio", "lib allocs", "hand allocs");
         header = true;
       }
-      // The counting allocator counts every thread's allocations, so only a one-thread run
-      // gives allocations per operation.
-      const bool single = std::string(threads) == "threads:1";
       std::printf("  %-36s %12.1f %12.1f %6.2fx %12.1f %12.1f\n",
                   (std::string(row) + " " + threads).c_str(), lib->cpuNanoseconds,
                   hand->cpuNanoseconds, lib->cpuNanoseconds / hand->cpuNanoseconds,
-                  single ? counter(lib->counters, "allocs") : 0.0,
-                  single ? counter(hand->counters, "allocs") : 0.0);
+                  counter(lib->counters, "allocs"), counter(hand->counters, "allocs"));
     }
     const Result* one = find(std::string(row) + "/library/threads:1");
     const Result* two = find(std::string(row) + "/library/threads:2");
