@@ -257,6 +257,11 @@ void CIPByteBuffer::appendString(char* s, int count) {
   appendBytes(reinterpret_cast<unsigned char*>(s), count);
 }
 
+void CIPByteBuffer::appendCString(char* s) {
+  if (s == nullptr) return;
+  appendString0(s, static_cast<int>(std::strlen(s)));
+}
+
 void CIPByteBuffer::appendCString(CString& s) {
   const int count = s.GetLength();
   appendString0(s.GetBuffer(count), count);

@@ -33,9 +33,9 @@
 // Arguments outside an operation's limits never corrupt memory: each such case is guarded,
 // as the operation's comment says. A buffer is used by one thread at a time.
 //
-// Binary interface. The hot operations (fixed-width appends, reads and removes, the length
-// and block accessors, the default constructor, appendBuffer and appendCString(char*)) are
-// defined inline below, so a client compiles them into its own code: each checks for the
+// Binary interface. The hot operations (fixed-width appends, reads and removes and their
+// stream operators, the length and block accessors, the default constructor, appendBuffer)
+// are defined inline below, so a client compiles them into its own code: each checks for the
 // common case (room behind the held bytes, enough bytes held) and calls the library only
 // when the block must grow or the buffer is short. The library still exports every one of
 // them, so a binary built against earlier headers keeps running. The data members are
@@ -124,7 +124,7 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   void appendString0(char* s, int count);
   void appendString(char* s, int count);
   // The strlen(s) characters of `s`, without a NUL. A null `s` appends nothing.
-  ORVELPDU_INLINE_API void appendCString(char* s);
+  void appendCString(char* s);
   // All characters `s` holds by its length count, NUL bytes included, without a terminating
   // NUL; afterwards `s` holds only the text before its first NUL (its length is recounted).
   void appendCString(CString& s);
@@ -302,13 +302,6 @@ inline void CIPByteBuffer::appendBuffer(CIPByteBuffer* src) {
   }
   std::memcpy(buffer + length, src->buffer, src->length);
   length += src->length;
-}
-
-inline void CIPByteBuffer::appendCString(char* s) {
-  if (s == nullptr) return;
-  const std::size_t n = std::strlen(s);
-  if (n == 0) return;
-  appendRaw(s, static_cast<int>(n));
 }
 
 inline unsigned char CIPByteBuffer::readByte() const {
