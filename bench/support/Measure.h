@@ -20,7 +20,11 @@ class AllocationTally {
   // Sets the "allocs" counter, per iteration, and "units" when given.
   void report(benchmark::State& state, double units = 0) const {
     const double iterations = static_cast<double>(state.iterations());
-    state.counters["allocs"] = iterations > 0 ? static_cast<double>(total_) / iterations : 0;
+    // Each thread of a multi-threaded run reports its own; the average over them is the
+    // allocations per operation (the default, a sum, would multiply it by the threads).
+    state.counters["allocs"] =
+        benchmark::Counter(iterations > 0 ? static_cast<double>(total_) / iterations : 0,
+                           benchmark::Counter::kAvgThreads);
     if (units > 0) state.counters["units"] = units;
   }
 

@@ -12,6 +12,8 @@ namespace {
 // Targets the suite is held to.
 constexpr double kMaxRatio = 3.0;
 constexpr double kMaxScalingSpread = 2.0;
+constexpr double kMaxLeanRatio = 2.5;
+constexpr double kMaxThreadGrowth = 1.2;
 constexpr double kMaxAllocationsPerField = 0.01;
 constexpr double kMaxParseOverhead = 4.0;
 constexpr double kMaxPeakMegabytes = 3.0;
@@ -63,6 +65,7 @@ void SummaryReporter::ReportRuns(const std::vector<Run>& runs) {
     if (!aggregate && run.repetitions > 1) continue;
     std::string name = run.run_name.function_name;
     if (!run.run_name.args.empty()) name += "/" + run.run_name.args;
+    if (!run.run_name.threads.empty()) name += "/" + run.run_name.threads;
     Result& result = results_[name];
     result.cpuNanoseconds =
         run.GetAdjustedCPUTime() * 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
@@ -79,6 +82,7 @@ const SummaryReporter::Result* SummaryReporter::find(const std::string& name) co
 void SummaryReporter::printSummary() const {
   std::printf("\n==== OrvelPDU beside a hand-written codec (CPU time, medians) ====\n");
   printRepresentative();
+  printLean();
   printScaling();
   printMemory();
   std::fflush(stdout);
@@ -113,6 +117,42 @@ void SummaryReporter::printRepresentative() const {
         "header, 3 recipients), at most %.0f: %.1f, %s\n",
         kRepresentativeOwnAllocations, kMaxParseOverhead, overhead,
         verdict(overhead <= kMaxParseOverhead));
+  }
+}
+
+void SummaryReporter::printLean() const {
+  bool header = false;
+  for (const char* row : {"Lean/roundtrip_fresh", "Header/create_release"}) {
+    for (const char* threads : {"threads:1", "threads:2"}) {
+      const Result* lib = find(std::string(row) + "/library/" + threads);
+      const Result* hand = find(std::string(row) + "/hand/" + threads);
+      if (lib == nullptr || hand == nullptr) continue;
+      if (!header) {
+        std::printf("\nLean client PDU and header life (CPU time per operation per thread)\n");
+        std::printf("  %-36s %12s %12s %7s %12s %12s\n", "operation", "library ns", "hand ns",
+                    "ratio", "lib allocs", "hand allocs");
+        header = true;
+      }
+      std::printf("  %-36s %12.1f %12.1f %6.2fx %12.1f %12.1f\n",
+                  (std::string(row) + " " + threads).c_str(), lib->cpuNanoseconds,
+                  hand->cpuNanoseconds, lib->cpuNanoseconds / hand->cpuNanoseconds,
+                  counter(lib->counters, "allocs"), counter(hand->counters, "allocs"));
+    }
+    const Result* one = find(std::string(row) + "/library/threads:1");
+    const Result* two = find(std::string(row) + "/library/threads:2");
+    if (one != nullptr && two != nullptr) {
+      const double growth = two->cpuNanoseconds / one->cpuNanoseconds;
+      std::printf(
+          "  target %s CPU time per thread, 2 threads / 1 thread, at most %.1fx: %.2fx, %s\n", row,
+          kMaxThreadGrowth, growth, verdict(growth <= kMaxThreadGrowth));
+    }
+  }
+  const Result* lib = find("Lean/roundtrip_fresh/library/threads:1");
+  const Result* hand = find("Lean/roundtrip_fresh/hand/threads:1");
+  if (lib != nullptr && hand != nullptr) {
+    const double ratio = lib->cpuNanoseconds / hand->cpuNanoseconds;
+    std::printf("  target lean round trip at most %.1fx the hand-written twin: %.2fx, %s\n",
+                kMaxLeanRatio, ratio, verdict(ratio <= kMaxLeanRatio));
   }
 }
 

@@ -31,6 +31,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   // The result of `name` (the registered name, with "/arg" for an argument), or null.
   const Result* find(const std::string& name) const;
   void printRepresentative() const;
+  void printLean() const;
   void printScaling() const;
   void printMemory() const;
 

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "support/LeanPdu.h"
 #include "support/Measure.h"
 #include "support/Representative.h"
 #include "support/Summary.h"
@@ -36,6 +37,9 @@ int main(int argc, char** argv) {
   std::printf(
       "hand-written codec and library agree on the representative PDU, on every "
       "truncation and on every single-byte change of it\n");
+
+  orvelpdu::bench::checkLeanTwinsAgree();
+  std::printf("the lean client PDU and its hand-written twin write and read the same bytes\n");
 
   using Reporter = orvelpdu::bench::SummaryReporter;
   Reporter reporter(isatty(STDOUT_FILENO) ? Reporter::OO_ColorTabular : Reporter::OO_Tabular);

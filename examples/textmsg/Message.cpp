@@ -14,15 +14,26 @@ int Message::fail(std::string why) {
 
 int Message::getData(CIPByteBuffer& out) {
   error_.clear();
-  CIPByteBuffer body;
-  if (getBody(body) == 0 || getOptionalBody(body) == 0) return 0;
-  setCommandLength(kHeaderLength + static_cast<int>(body.getLength()));
-  // The whole PDU is put together aside and appended in one step, so a failure (an
-  // allocation that throws) never leaves half a PDU in `out`.
-  CIPByteBuffer pdu;
-  getHeader(pdu);
-  pdu.appendBuffer(&body);
-  out.appendBuffer(&pdu);
+  const unsigned int start = out.getLength();
+  // Shrinking only drops bytes from the end and never allocates, so it is safe on the way
+  // out of a failed allocation: a failure never leaves part of a PDU in `out`.
+  const auto cutBack = [&out, start] { out.resize(static_cast<int>(start)); };
+  try {
+    // The PDU is encoded once, straight into `out`: the header first, with a command length
+    // patched in place once the body's length is known.
+    getHeader(out);
+    if (getBody(out) == 0 || getOptionalBody(out) == 0) {
+      cutBack();
+      return 0;
+    }
+  } catch (...) {
+    cutBack();
+    throw;
+  }
+  const unsigned int length = out.getLength() - start;
+  setCommandLength(static_cast<int>(length));
+  unsigned char* field = out.getBuffer() + start;
+  for (int i = 0; i < 4; ++i) field[i] = static_cast<unsigned char>(length >> (24 - 8 * i));
   return 1;
 }
 

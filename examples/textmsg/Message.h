@@ -1,8 +1,8 @@
 // Message is what every PDU of the text-messaging protocol shares on top of CPDU: the framing
-// idiom (the library computes no command length, so the body is encoded first and the header
-// then carries 16 + the body's length) and the checks a careful receiver makes before it
-// trusts a header. Parsing failures are reported, never papered over with fill values: a PDU
-// whose setData returns 0 names the problem in error().
+// idiom (the library computes no command length, so the header is written with a placeholder,
+// the body behind it, and the command length, 16 + the body's length, patched in place) and
+// the checks a careful receiver makes before it trusts a header. Parsing failures are reported,
+// never papered over with fill values: a PDU whose setData returns 0 names the problem in error().
 #ifndef TEXTMSG_MESSAGE_H_
 #define TEXTMSG_MESSAGE_H_
 
@@ -23,9 +23,10 @@ class Message : public CPDU {
   // Why the last setData or getData returned 0; empty after success.
   const std::string& error() const { return error_; }
 
-  // Encodes the PDU: body and optional parameters first, then the header with the command
-  // length set to match, then the body. Returns 0 (nothing appended) when a field cannot be
-  // encoded; std::bad_alloc passes through, also with nothing appended.
+  // Encodes the PDU once, straight into `out`: the header, the body and the optional
+  // parameters, then the command length (also set in the header) patched to match. Returns 0
+  // (`out` cut back to what it held) when a field cannot be encoded; std::bad_alloc passes
+  // through, also with `out` cut back.
   int getData(CIPByteBuffer& out) override;
   // Parses one PDU from the front of `in`: at least 16 bytes, a command length from 16 up to
   // the bytes held, the expected command id; then exactly command length - 16 bytes of body,

@@ -13,4 +13,14 @@
 #define ORVELPDU_API __attribute__((visibility("default")))
 #endif
 
+// ORVELPDU_INLINE_API marks a member that public headers define inline (a fast path) and that
+// the library exported as an ordinary function before: inside the library every such member
+// is still emitted and exported, so binaries linked against earlier headers keep finding it;
+// clients just inline it.
+#if defined(ORVELPDU_BUILDING) && !defined(_WIN32)
+#define ORVELPDU_INLINE_API __attribute__((used, visibility("default")))
+#else
+#define ORVELPDU_INLINE_API
+#endif
+
 #endif  // ORVELPDU_EXPORT_H_

@@ -1,7 +1,5 @@
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 
-#include <arpa/inet.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -19,9 +17,6 @@ const unsigned char CIPByteBuffer::SZ_LONG64 = 8;
 namespace orvelpdu::detail {
 namespace {
 
-constexpr unsigned char kFillByte = 0xCD;
-constexpr int kFillShort = 0xCDCD;
-constexpr int kFillInt = static_cast<int>(0xCDCDCDCDu);
 constexpr int kMaxLength = INT_MAX;
 // The smallest block the buffer grows into: a typical PDU, built field by field, fits
 // without a second allocation.
@@ -40,15 +35,9 @@ size_t bytes(int n) { return static_cast<size_t>(n); }
 }  // namespace orvelpdu::detail
 
 using orvelpdu::detail::bytes;
-using orvelpdu::detail::kFillByte;
-using orvelpdu::detail::kFillInt;
-using orvelpdu::detail::kFillShort;
 using orvelpdu::detail::kMaxLength;
 
 // ---- Construction ----
-
-CIPByteBuffer::CIPByteBuffer()
-    : buffer(nullptr), length(0), block(nullptr), capacity(0), sizeKnown(true) {}
 
 // An adopted block may hold more than `len` bytes, so its size counts as unknown: a later
 // setLength is trusted up to what the caller says the block holds, as after setBuffer.
@@ -96,17 +85,31 @@ void CIPByteBuffer::Free(unsigned char* p) {
 // Spare room behind the held bytes, the common case, is found here, inlined into every
 // append; only growing costs a call.
 inline unsigned char* CIPByteBuffer::makeRoom(int count) {
-  if (block != nullptr && count <= capacity - (buffer - block) - static_cast<long long>(length)) {
-    return nullptr;
-  }
-  return growRoom(count);
+  if (hasRoom(static_cast<unsigned int>(count))) return nullptr;
+  return growRoomFor(count, nullptr);
 }
 
-unsigned char* CIPByteBuffer::growRoom(int count) {
+unsigned char* CIPByteBuffer::growRoom(int count) { return growRoomFor(count, nullptr); }
+
+unsigned char* CIPByteBuffer::growRoomFor(int count, const void* src) {
   const int len = static_cast<int>(length);
   if (count > kMaxLength - len) throw std::bad_alloc();
   const int needed = len + count;
   if (block != nullptr && (buffer - block) + needed <= capacity) return nullptr;
+  // Removals only advance `buffer`; the dead prefix they leave is reclaimed here. Moving the
+  // held bytes to the front is chosen only while they and the new ones fill at most half the
+  // block, so that the bytes moved stay amortised O(1) per byte appended; and never when the
+  // bytes to append lie inside the block, which the move would shift under them. The bytes
+  // the move leaves behind the held ones are bytes held before, which is all setLength may
+  // expose.
+  const auto* from = static_cast<const unsigned char*>(src);
+  const bool srcInside =
+      from != nullptr && block != nullptr && from >= block && from < block + capacity;
+  if (block != nullptr && sizeKnown && buffer != block && needed <= capacity / 2 && !srcInside) {
+    std::memmove(block, buffer, bytes(len));
+    buffer = block;
+    return nullptr;
+  }
   const int grown = orvelpdu::detail::grownCapacity(sizeKnown ? capacity : len, needed);
   auto* p = static_cast<unsigned char*>(::operator new(bytes(grown)));
   if (len > 0) std::memcpy(p, buffer, bytes(len));
@@ -122,7 +125,8 @@ unsigned char* CIPByteBuffer::growRoom(int count) {
 }
 
 void CIPByteBuffer::appendRaw(const void* src, int count) {
-  unsigned char* retired = makeRoom(count);
+  unsigned char* retired =
+      hasRoom(static_cast<unsigned int>(count)) ? nullptr : growRoomFor(count, src);
   std::memmove(buffer + length, src, bytes(count));
   length += static_cast<unsigned int>(count);
   Free(retired);
@@ -143,22 +147,14 @@ void CIPByteBuffer::assignBytes(const unsigned char* src, int count) {
   length = static_cast<unsigned int>(count);
 }
 
+// The dead prefix stays until the buffer next needs room (growRoomFor), so a removal never
+// copies.
 void CIPByteBuffer::dropFront(int count) {
   buffer += count;
   length -= static_cast<unsigned int>(count);
-  // Compacting once the dead prefix outgrows the live bytes keeps both the memory and the
-  // copying proportional to what the buffer holds. Lent bytes are not ours to move.
-  if (block != nullptr && buffer - block > static_cast<long long>(length)) {
-    std::memmove(block, buffer, length);
-    buffer = block;
-  }
 }
 
 // ---- Storage and state ----
-
-unsigned char* CIPByteBuffer::getBuffer() { return buffer; }
-
-const unsigned char* CIPByteBuffer::getBuffer() const { return buffer; }
 
 void CIPByteBuffer::setBuffer(unsigned char* p) {
   const bool insideHeld =
@@ -175,8 +171,6 @@ void CIPByteBuffer::setBuffer(unsigned char* p) {
   length = 0;
 }
 
-unsigned int CIPByteBuffer::getLength() const { return length; }
-
 void CIPByteBuffer::setLength(unsigned int n) {
   if (buffer == nullptr) return;
   if (block == nullptr) {
@@ -190,8 +184,6 @@ void CIPByteBuffer::setLength(unsigned int n) {
   length = clamped;
   if (!sizeKnown) capacity = static_cast<int>(std::max<long long>(capacity, offset + clamped));
 }
-
-int CIPByteBuffer::isEmpty() const { return length == 0 ? 1 : 0; }
 
 void CIPByteBuffer::empty() {
   Free(block);
@@ -245,21 +237,16 @@ void CIPByteBuffer::appendBytes(CIPByteBuffer* src, int count) {
   appendBytes0(src->buffer, count);
 }
 
-void CIPByteBuffer::appendBuffer(CIPByteBuffer* src) {
-  if (src == nullptr || src->buffer == nullptr || src->length == 0) return;
-  appendBytes0(src->buffer, static_cast<int>(src->length));
+void CIPByteBuffer::appendShortSlow(short v) {
+  unsigned char wire[2];
+  orvelpdu::detail::storeBig16(wire, static_cast<uint16_t>(v));
+  appendRaw(wire, SZ_SHORT);
 }
 
-void CIPByteBuffer::appendByte(unsigned char v) { appendRaw(&v, SZ_BYTE); }
-
-void CIPByteBuffer::appendShort(short v) {
-  const uint16_t wire = htons(static_cast<uint16_t>(v));
-  appendRaw(&wire, SZ_SHORT);
-}
-
-void CIPByteBuffer::appendInt(int v) {
-  const uint32_t wire = htonl(static_cast<uint32_t>(v));
-  appendRaw(&wire, SZ_INT);
+void CIPByteBuffer::appendIntSlow(int v) {
+  unsigned char wire[4];
+  orvelpdu::detail::storeBig32(wire, static_cast<uint32_t>(v));
+  appendRaw(wire, SZ_INT);
 }
 
 void CIPByteBuffer::appendString0(char* s, int count) {
@@ -282,24 +269,6 @@ void CIPByteBuffer::appendCString(CString& s) {
 }
 
 // ---- Reading ----
-
-unsigned char CIPByteBuffer::readByte() const {
-  return static_cast<int>(length) < SZ_BYTE ? kFillByte : buffer[0];
-}
-
-int CIPByteBuffer::readShort() const {
-  if (static_cast<int>(length) < SZ_SHORT) return kFillShort;
-  uint16_t wire = 0;
-  std::memcpy(&wire, buffer, SZ_SHORT);
-  return ntohs(wire);
-}
-
-int CIPByteBuffer::readInt() const {
-  if (static_cast<int>(length) < SZ_INT) return kFillInt;
-  uint32_t wire = 0;
-  std::memcpy(&wire, buffer, SZ_INT);
-  return static_cast<int>(ntohl(wire));
-}
 
 void CIPByteBuffer::readBytes(int count, CIPByteBuffer& dst) const {
   if (&dst == this) return;
@@ -340,24 +309,6 @@ void CIPByteBuffer::removeBytes(int count, CIPByteBuffer& dst) {
 }
 
 void CIPByteBuffer::removeBuffer(int count, CIPByteBuffer& dst) { removeBytes(count, dst); }
-
-unsigned char CIPByteBuffer::removeByte() {
-  const unsigned char v = readByte();
-  removeBytes0(SZ_BYTE);
-  return v;
-}
-
-short CIPByteBuffer::removeShort() {
-  const int v = readShort();
-  removeBytes0(SZ_SHORT);
-  return static_cast<short>(static_cast<uint16_t>(v));
-}
-
-int CIPByteBuffer::removeInt() {
-  const int v = readInt();
-  removeBytes0(SZ_INT);
-  return v;
-}
 
 void CIPByteBuffer::removeString(char* dst, int count) {
   if (count < 0) return;
@@ -415,71 +366,11 @@ int CIPByteBuffer::removeCString(char* dst, int* limit) {
 
 // ---- Stream operators ----
 
-int CIPByteBuffer::operator<<(int const& v) {
-  appendInt(v);
-  return SZ_INT;
-}
-
-int CIPByteBuffer::operator<<(unsigned int const& v) {
-  appendInt(static_cast<int>(v));
-  return SZ_INT;
-}
-
-int CIPByteBuffer::operator<<(unsigned long v) {
-  appendInt(static_cast<int>(static_cast<uint32_t>(v)));
-  return SZ_INT;
-}
-
-int CIPByteBuffer::operator<<(short const& v) {
-  appendShort(v);
-  return SZ_SHORT;
-}
-
-int CIPByteBuffer::operator<<(unsigned short const& v) {
-  appendShort(static_cast<short>(v));
-  return SZ_SHORT;
-}
-
-int CIPByteBuffer::operator<<(char const& v) {
-  appendByte(static_cast<unsigned char>(v));
-  return SZ_BYTE;
-}
-
 int CIPByteBuffer::operator<<(char const* text) {
   if (text == nullptr) return 1;
   const size_t n = std::strlen(text);
   appendBytes0(reinterpret_cast<unsigned char*>(const_cast<char*>(text)), static_cast<int>(n));
   return static_cast<int>(n) + 1;
-}
-
-int CIPByteBuffer::operator>>(int& v) {
-  v = removeInt();
-  return SZ_INT;
-}
-
-int CIPByteBuffer::operator>>(unsigned int& v) {
-  v = static_cast<unsigned int>(removeInt());
-  return SZ_INT;
-}
-
-int CIPByteBuffer::operator>>(unsigned long& v) {
-  v = static_cast<uint32_t>(removeInt());
-  return SZ_INT;
-}
-
-int CIPByteBuffer::operator>>(short& v) {
-  v = removeShort();
-  return SZ_SHORT;
-}
-
-int CIPByteBuffer::operator>>(unsigned short& v) {
-  v = static_cast<unsigned short>(removeShort());
-  return SZ_SHORT;
-}
-
-int CIPByteBuffer::operator>>(char& v) {
-  v = static_cast<char>(removeByte());
-  return SZ_BYTE;
 }
 
 int CIPByteBuffer::operator>>(char* dst) {

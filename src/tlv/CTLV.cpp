@@ -1,7 +1,5 @@
 #include "orvelpdu/tlv/CTLV.h"
 
-#include <arpa/inet.h>
-
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -22,8 +20,7 @@ constexpr unsigned int kLengthOffset = 2;
 // Overwrites the two bytes at `field` with the short field of `v`, exactly as appendShort
 // would have written it.
 void putShortField(unsigned char* field, short v) {
-  const uint16_t wire = htons(static_cast<uint16_t>(v));
-  std::memcpy(field, &wire, sizeof wire);
+  orvelpdu::detail::storeBig16(field, static_cast<uint16_t>(v));
 }
 
 }  // namespace

@@ -51,7 +51,10 @@ TEST(MemoryRegistry, ToleratesUnknownAndFreedPointers) {
   EXPECT_EQ(-1, _FindMemory(nullptr));
 }
 
-TEST(MemoryRegistry, ReRegisteringReplacesTheSize) {
+// An address registered twice (a freed block's address handed to a new block before the old
+// one's late unregistration) is one block with the latest size, and it stays registered until
+// both registrations are undone.
+TEST(MemoryRegistry, ReRegisteringReplacesTheSizeAndCountsTheRegistrations) {
   int a = 0;
   const int before = _CountMemory();
   _AddMemory(&a, 8, 1, nullptr);
@@ -59,6 +62,55 @@ TEST(MemoryRegistry, ReRegisteringReplacesTheSize) {
   EXPECT_EQ(before + 1, _CountMemory());
   EXPECT_EQ(24, _FindMemory(&a));
   _DelMemory(&a);
+  EXPECT_EQ(24, _FindMemory(&a));
+  EXPECT_EQ(before + 1, _CountMemory());
+  _DelMemory(&a);
+  EXPECT_EQ(-1, _FindMemory(&a));
+  EXPECT_EQ(before, _CountMemory());
+  // Undoing more than was registered changes nothing but the call counter.
+  _DelMemory(&a);
+  EXPECT_EQ(-1, _FindMemory(&a));
+  EXPECT_EQ(before, _CountMemory());
+  _AddMemory(&a, 4, 1, nullptr);
+  EXPECT_EQ(4, _FindMemory(&a));
+  _DelMemory(&a);
+  EXPECT_EQ(-1, _FindMemory(&a));
+}
+
+TEST(MemoryRegistry, NullRegisteredTwiceStaysUntilBothAreUndone) {
+  const int before = _CountMemory();
+  _AddMemory(nullptr, 3, 1, nullptr);
+  _AddMemory(nullptr, 5, 1, nullptr);
+  EXPECT_EQ(before + 1, _CountMemory());
+  _DelMemory(nullptr);
+  EXPECT_EQ(5, _FindMemory(nullptr));
+  _DelMemory(nullptr);
+  EXPECT_EQ(-1, _FindMemory(nullptr));
+  EXPECT_EQ(before, _CountMemory());
+}
+
+// Doubly registered keys among many neighbours, removed in a scrambled order: a removal that
+// only lowers a count must not disturb the probe runs of the other keys.
+TEST(MemoryRegistry, CountedKeysSurviveNeighbourRemovals) {
+  constexpr int kBlocks = 3000;
+  std::vector<char> keys(kBlocks);
+  const int before = _CountMemory();
+  for (int i = 0; i < kBlocks; ++i) {
+    _AddMemory(&keys[static_cast<size_t>(i)], i, 1, nullptr);
+    if (i % 3 == 0) _AddMemory(&keys[static_cast<size_t>(i)], i + 1, 1, nullptr);
+  }
+  std::vector<int> order(kBlocks);
+  std::iota(order.begin(), order.end(), 0);
+  std::shuffle(order.begin(), order.end(), std::mt19937(11));
+  for (int i : order) _DelMemory(&keys[static_cast<size_t>(i)]);
+  int left = 0;
+  for (int i = 0; i < kBlocks; ++i) {
+    const int expected = i % 3 == 0 ? i + 1 : -1;
+    ASSERT_EQ(expected, _FindMemory(&keys[static_cast<size_t>(i)])) << "block " << i;
+    if (expected != -1) ++left;
+  }
+  EXPECT_EQ(before + left, _CountMemory());
+  for (int i = 0; i < kBlocks; i += 3) _DelMemory(&keys[static_cast<size_t>(i)]);
   EXPECT_EQ(before, _CountMemory());
 }
 
@@ -93,7 +145,14 @@ TEST(MemoryRegistry, ManyBlocksStayFindableThroughScrambledRemovals) {
   for (int i = 0; i < kBlocks; ++i) {
     ASSERT_EQ(2 * i, _FindMemory(&keys[static_cast<size_t>(i)])) << "block " << i;
   }
-  for (int i : order) _DelMemory(&keys[static_cast<size_t>(i)]);
+  // The blocks never removed were registered twice and need two removals.
+  for (int i : order) {
+    _DelMemory(&keys[static_cast<size_t>(i)]);
+    if (registered[static_cast<size_t>(i)]) {
+      EXPECT_EQ(2 * i, _FindMemory(&keys[static_cast<size_t>(i)])) << "block " << i;
+      _DelMemory(&keys[static_cast<size_t>(i)]);
+    }
+  }
   EXPECT_EQ(before, _CountMemory());
   EXPECT_EQ(-1, _FindMemory(&keys[0]));
 }

@@ -988,3 +988,127 @@ TEST(CIPByteBuffer, RandomOperationsMatchAPlainByteVector) {
 }
 
 }  // namespace
+
+namespace {
+
+// The dead prefix that removals leave is reclaimed only when the buffer next needs room. A
+// random mix of fixed-width appends and removes, appends of the buffer's own bytes and
+// appends of another buffer is checked against a plain byte vector after every step, so a
+// reclaim that moved bytes under an append from inside the block, or a fast path that wrote
+// past the room it checked, shows as a difference.
+TEST(CIPByteBuffer, RemovalsThenAppendsKeepEveryByteThroughReclaimsAndGrowth) {
+  std::mt19937 random(2026);
+  CIPByteBuffer b;
+  CIPByteBuffer other = bufferFromHex("C0 C1 C2");
+  std::vector<unsigned char> model;
+  auto held = [&b] {
+    const unsigned char* p = b.getBuffer();
+    return p == nullptr ? std::vector<unsigned char>()
+                        : std::vector<unsigned char>(p, p + b.getLength());
+  };
+  auto dropFront = [&model](size_t n) {
+    model.erase(model.begin(), model.begin() + static_cast<long>(std::min(n, model.size())));
+  };
+  for (int step = 0; step < 20000; ++step) {
+    const int op = static_cast<int>(random() % 8);
+    const unsigned char v = static_cast<unsigned char>(random());
+    switch (op) {
+      case 0:
+        b.appendByte(v);
+        model.push_back(v);
+        break;
+      case 1:
+        b.appendShort(static_cast<short>(v << 8 | 0x11));
+        model.insert(model.end(), {v, 0x11});
+        break;
+      case 2:
+        b.appendInt(static_cast<int>(0x01020300u | v));
+        model.insert(model.end(), {0x01, 0x02, 0x03, v});
+        break;
+      case 3: {
+        // Part of the held bytes, from inside the block, appended behind them.
+        const int n = static_cast<int>(std::min<size_t>(model.size(), 1 + v % 40));
+        if (n == 0) break;
+        const size_t from = model.size() - static_cast<size_t>(n);
+        const std::vector<unsigned char> copied(model.begin() + static_cast<long>(from),
+                                                model.end());
+        b.appendBytes0(b.getBuffer() + from, n);
+        model.insert(model.end(), copied.begin(), copied.end());
+        break;
+      }
+      case 4:
+        b.appendBuffer(&other);
+        model.insert(model.end(), {0xC0, 0xC1, 0xC2});
+        break;
+      case 5:
+        ASSERT_EQ(model.size() >= 4
+                      ? static_cast<int>(model[0] << 24 | model[1] << 16 | model[2] << 8 | model[3])
+                      : static_cast<int>(0xCDCDCDCDu),
+                  b.removeInt());
+        if (model.size() <= 4) model.clear();
+        dropFront(4);
+        break;
+      case 6:
+        ASSERT_EQ(model.empty() ? 0xCD : model[0], b.removeByte());
+        dropFront(1);
+        break;
+      default:
+        b.removeBytes0(v % 64);
+        dropFront(v % 64);
+        break;
+    }
+    ASSERT_EQ(model, held()) << "after step " << step << " (operation " << op << ")";
+    if (model.empty()) {
+      ASSERT_EQ(nullptr, b.getBuffer()) << "after step " << step;
+    }
+  }
+}
+
+// Appending to a buffer whose removals have freed more than half its block reuses the block:
+// the held bytes move to its front, without an allocation, and what setLength may show
+// behind them is only zero or bytes the buffer held before.
+TEST(CIPByteBuffer, ReclaimingTheDeadPrefixNeedsNoAllocationAndExposesNothingNew) {
+  CIPByteBuffer b;
+  for (int i = 0; i < 512; ++i) b.appendByte(static_cast<unsigned char>(1 + i % 200));
+  const unsigned char* block = b.getBuffer();
+  b.removeBytes0(500);  // 12 bytes held, at the end of the block
+  const long before = orvelpdu::test::allocationCount();
+  for (int i = 0; i < 20; ++i) b.appendByte(0xEE);
+  EXPECT_EQ(before, orvelpdu::test::allocationCount()) << "the block was reused";
+  EXPECT_EQ(block, b.getBuffer()) << "the held bytes moved to the front of the block";
+  ASSERT_EQ(32u, b.getLength());
+  for (unsigned int i = 0; i < 12; ++i) {
+    EXPECT_EQ(1 + (500 + i) % 200, b.getBuffer()[i]) << "byte " << i;
+  }
+  b.setLength(0x7FFFFFFFu);
+  ASSERT_EQ(512u, b.getLength());
+  for (unsigned int i = 32; i < 512; ++i) {
+    // Each byte behind the held ones is what it was before the move.
+    EXPECT_EQ(1 + i % 200, b.getBuffer()[i]) << "byte " << i;
+  }
+}
+
+// The fast paths take the room check at its exact edge: an append that just fits stays in
+// the block, the next one grows it, and both write exactly their bytes.
+TEST(CIPByteBuffer, FixedWidthAppendsAtTheEdgeOfTheBlockWriteExactlyTheirBytes) {
+  for (int width : {1, 2, 4}) {
+    CIPByteBuffer b;
+    b.appendBytes0(512 - width);
+    const unsigned char* block = b.getBuffer();
+    auto append = [&b, width](int v) {
+      if (width == 1) b.appendByte(static_cast<unsigned char>(v));
+      if (width == 2) b.appendShort(static_cast<short>(v));
+      if (width == 4) b.appendInt(v);
+    };
+    append(0x0A0B0C0D);
+    EXPECT_EQ(block, b.getBuffer()) << "width " << width << " fits the block exactly";
+    append(0x01020304);
+    EXPECT_NE(block, b.getBuffer()) << "width " << width << " needs a larger block";
+    ASSERT_EQ(512u + static_cast<unsigned int>(width), b.getLength());
+    const std::string tail = hexOf(b).substr(3 * (512 - width));
+    const char* expected[] = {"", "0D 04", "0C 0D 03 04", "", "0A 0B 0C 0D 01 02 03 04"};
+    EXPECT_EQ(expected[width], tail) << "width " << width;
+  }
+}
+
+}  // namespace

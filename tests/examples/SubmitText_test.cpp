@@ -287,6 +287,31 @@ TEST(SubmitText, RefusesToEncodeAnUnframeableParameter) {
   EXPECT_EQ("AA", hexOf(wire));
 }
 
+// The PDU is encoded once, straight behind what the output already holds: the command length
+// patched into its header counts the PDU's bytes only, and the object's header says the same.
+TEST(SubmitText, EncodesBehindHeldBytesWithItsOwnCommandLength) {
+  SubmitText pdu;
+  fill(pdu);
+  setAllOptional(pdu);
+  const std::string alone = hexOf(encode(pdu));
+  CIPByteBuffer out = bufferFromHex("AA BB");
+  ASSERT_EQ(1, pdu.getData(out));
+  EXPECT_EQ("AA BB " + alone, hexOf(out));
+  EXPECT_EQ(static_cast<int>(out.getLength()) - 2, pdu.getCommandLength());
+  SubmitText parsed;
+  out.removeBytes0(2);
+  EXPECT_EQ(1, parsed.setData(out)) << parsed.error();
+
+  // A refused encode into an empty output leaves it empty, holding no block.
+  CIPByteBuffer big;
+  big.appendBytes0(65536);
+  pdu.userDataHeader.setValue(big);
+  CIPByteBuffer none;
+  EXPECT_EQ(0, pdu.getData(none));
+  EXPECT_EQ(0u, none.getLength());
+  EXPECT_EQ(nullptr, none.getBuffer());
+}
+
 TEST(SubmitTextResp, PairsWithItsRequestAndRoundTrips) {
   SubmitText request;
   fill(request);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "orvelpdu/base/MemoryRegistry.h"
+#include "support/FailingNew.h"
 #include "support/RegistrySnapshot.h"
 #include "support/TestList.h"
 #include "support/TestPdu.h"
@@ -110,6 +111,54 @@ TEST(RegistryThreads, PduCopiesReleasedOnDifferentThreadsUnregisterTheHeaderOnce
   }
   EXPECT_EQ(0, registry.liveBlocks());
   EXPECT_EQ(kRounds, registry.delCalls());
+}
+
+// A PDU that owns nothing on the heap but its header, so that the header's block is the
+// first one its destruction frees; it shows the address the registry keys the header by.
+class HeaderPdu : public CPDU {
+ public:
+  int getData(CIPByteBuffer& out) override { return getHeader(out); }
+  int setData(CIPByteBuffer& in) override { return setHeader(in); }
+  const void* headerAddress() const { return header; }
+};
+
+// While the first PDU's header block is kept aside between its free and its late
+// unregistration, a second thread makes a PDU whose header gets exactly that address.
+std::unique_ptr<HeaderPdu> gSecond;
+
+void makeSecondPduAtTheFreedAddress(void* /*block*/) {
+  std::thread second([] {
+    auto pdu = std::make_unique<HeaderPdu>();
+    orvelpdu::test::takeKeptBlockNext();
+    pdu->setCommandId(2);  // creates and registers the header
+    gSecond = std::move(pdu);
+  });
+  second.join();
+}
+
+// The interleaving that used to lose a live block: A's header is freed; B's new header gets
+// the same address and is registered; then A's late _DelMemory arrives. B's header must stay
+// registered until B itself lets it go.
+TEST(RegistryThreads, LateUnregisterOfAFreedHeaderKeepsTheLiveBlockAtItsAddressRegistered) {
+  const int before = _CountMemory();
+  auto first = std::make_unique<HeaderPdu>();
+  first->setCommandId(1);
+  const void* address = first->headerAddress();
+  ASSERT_NE(-1, _FindMemory(const_cast<void*>(address)));
+
+  orvelpdu::test::keepNextFreedBlock(makeSecondPduAtTheFreedAddress);
+  first.reset();  // frees the block, runs the second thread, then unregisters late
+  ASSERT_NE(nullptr, gSecond);
+  // The race really happened: the second header lives where the first one was.
+  ASSERT_EQ(address, gSecond->headerAddress());
+
+  EXPECT_EQ(static_cast<int>(sizeof(CPDUHeader)), _FindMemory(const_cast<void*>(address)));
+  EXPECT_EQ(before + 1, _CountMemory());
+  EXPECT_EQ(2, gSecond->getCommandId());
+
+  gSecond.reset();
+  EXPECT_EQ(-1, _FindMemory(const_cast<void*>(address)));
+  EXPECT_EQ(before, _CountMemory());
 }
 
 }  // namespace

@@ -18,6 +18,16 @@ bool allocationFailureFired();
 // Allocations made through the global operator new since the process started.
 long allocationCount();
 
+// Address reuse on demand, for races between a free and a late bookkeeping call: the next
+// block released through the global operator delete (on any thread) is not freed at once.
+// Instead `whileKept(block)` runs on the releasing thread while the block is kept aside, and
+// the block is freed afterwards unless a thread that called takeKeptBlockNext() has been
+// handed it. One shot: the next release after that frees as usual.
+void keepNextFreedBlock(void (*whileKept)(void* block));
+// The calling thread's next allocation returns the kept block, when one is kept and large
+// enough; otherwise it allocates as usual.
+void takeKeptBlockNext();
+
 // Arms at construction, disarms at destruction.
 class ScopedAllocationFailure {
  public:

@@ -4,27 +4,37 @@
 //
 // Pointers are keys only: the registry never reads or writes through them, and it tolerates
 // pointers it does not know (unregistering one changes nothing but the call counter).
-// Every function is thread-safe: objects may be destroyed on any thread.
+// Every function is thread-safe: objects may be destroyed on any thread. There is no
+// process-wide lock: the registry is split by address into independently locked shards.
+//
+// Registrations are counted per address. An address registered again before its
+// registration is undone (a block freed and its address handed to a new block on another
+// thread before the first thread's late _DelMemory) stays registered until every
+// registration has been undone, so no live block ever goes missing.
 #ifndef ORVELPDU_BASE_MEMORYREGISTRY_H_
 #define ORVELPDU_BASE_MEMORYREGISTRY_H_
 
 #include "orvelpdu/export.h"
 
 // Registers `block` with its size in bytes. `kind` and `name` are accepted for the platform's
-// signature and not interpreted. Registering a block that is already registered replaces its
-// size. Returns `block`.
+// signature and not interpreted. Registering a block that is already registered counts one
+// more registration and replaces its size. Returns `block`.
 ORVELPDU_API void* _AddMemory(void* block, int size, int kind, char* name);
 
-// Unregisters `block`, when registered. Returns `block`.
+// Undoes one registration of `block`, when registered; the block is unregistered once none
+// is left. Returns `block`.
 ORVELPDU_API void* _DelMemory(void* block);
 
-// Number of blocks registered now.
+// Number of blocks registered now; a block registered twice counts once. Exact when no other
+// thread registers or unregisters meanwhile (the shards are counted one after the other).
 ORVELPDU_API int _CountMemory();
 
-// The size given when `block` was registered, or -1 when it is not registered now.
+// The size given when `block` was registered, or -1 when it is not registered now. For a
+// block registered more than once, the size given at its most recent registration.
 ORVELPDU_API int _FindMemory(void* block);
 
-// Number of _AddMemory and _DelMemory calls made so far in this process.
+// Number of _AddMemory and _DelMemory calls made so far in this process (exact once the
+// calls on other threads have returned).
 ORVELPDU_API long _CountAddMemory();
 ORVELPDU_API long _CountDelMemory();
 

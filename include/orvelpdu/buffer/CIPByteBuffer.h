@@ -15,12 +15,13 @@
 //
 // Storage. The buffer owns one block from the global operator new and releases it with the
 // global operator delete. Appends cost amortised O(field width) (spare capacity grows
-// geometrically) and removals from the front cost O(field width) (a read offset, compacted
-// when the dead prefix outgrows the live bytes). The memory held stays proportional to the
-// largest length since the buffer was last emptied; a buffer that grows by appending starts
-// with room for 512 bytes, so that a typical PDU is built in one block. Removing every byte
-// into another buffer (removeBytes, removeBuffer) may hand the block itself over rather than
-// copy it. getBuffer() points at the first held byte and is valid only until the next
+// geometrically) and removals from the front cost O(field width) (a read offset; the dead
+// prefix is reclaimed when the buffer next needs room, by moving the held bytes to the front
+// of the block when they fill at most half of it, else by growing). The memory held stays
+// proportional to the largest length since the buffer was last emptied; a buffer that grows by
+// appending starts with room for 512 bytes, so that a typical PDU is built in one block. Removing
+// every byte into another buffer (removeBytes, removeBuffer) may hand the block itself over rather
+// than copy it. getBuffer() points at the first held byte and is valid only until the next
 // operation that changes the buffer. Every operation other than setBuffer, setLength and the
 // adopting constructor that leaves the length at 0 also releases the block, so getBuffer() is
 // then null.
@@ -31,20 +32,37 @@
 //
 // Arguments outside an operation's limits never corrupt memory: each such case is guarded,
 // as the operation's comment says. A buffer is used by one thread at a time.
+//
+// Binary interface. The hot operations (fixed-width appends, reads and removes and their
+// stream operators, the length and block accessors, the default constructor, appendBuffer)
+// are defined inline below, so a client compiles them into its own code: each checks for the
+// common case (room behind the held bytes, enough bytes held) and calls the library only
+// when the block must grow or the buffer is short. The library still exports every one of
+// them, so a binary built against earlier headers keeps running. The data members are
+// therefore part of the ABI: their types, order and meaning may change only with the
+// library's major version (its SONAME).
 #ifndef ORVELPDU_BUFFER_CIPBYTEBUFFER_H_
 #define ORVELPDU_BUFFER_CIPBYTEBUFFER_H_
 
+#include <cstring>
+
 #include "orvelpdu/base/CBaseObj.h"
 #include "orvelpdu/base/CString.h"
+#include "orvelpdu/buffer/ByteOrder.h"
 #include "orvelpdu/export.h"
 
 namespace orvelpdu::detail {
 class BufferAccess;
+
+// What a read finds on a buffer too short for its field.
+inline constexpr unsigned char kFillByte = 0xCD;
+inline constexpr int kFillShort = 0xCDCD;
+inline constexpr int kFillInt = static_cast<int>(0xCDCDCDCDu);
 }  // namespace orvelpdu::detail
 
 class ORVELPDU_API CIPByteBuffer : public CBaseObj {
  public:
-  CIPByteBuffer();
+  ORVELPDU_INLINE_API CIPByteBuffer();
   // Adopts `data` as the held block and `length` as the length, without copying.
   // REQUIRES: data is null with length 0, or a block from the global operator new (a plain,
   // not an array, allocation) that holds at least `length` bytes. A negative length, or a
@@ -59,14 +77,14 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   // ---- Storage and state ----
 
   // The first held byte (not a copy), or null when no block is held.
-  unsigned char* getBuffer();
-  const unsigned char* getBuffer() const;
+  ORVELPDU_INLINE_API unsigned char* getBuffer();
+  ORVELPDU_INLINE_API const unsigned char* getBuffer() const;
   // Releases the held block (unless `p` is the block already held) and installs `p`, which may
   // be null, with length 0; follow with setLength to expose bytes `p` holds.
   // REQUIRES: p is null or a block from the global operator new; the buffer takes it over.
   // A pointer into the held block keeps the block and exposes nothing.
   void setBuffer(unsigned char* p);
-  unsigned int getLength() const;
+  ORVELPDU_INLINE_API unsigned int getLength() const;
   // Sets the length without touching the bytes.
   // REQUIRES: n does not exceed what the held block holds from getBuffer() on. For a block
   // the buffer made itself, a larger n is clamped to the block, whose bytes past those held
@@ -74,7 +92,7 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   // (adopting constructor, setBuffer) is trusted; with no block, n is ignored.
   void setLength(unsigned int n);
   // 1 when the length is 0, else 0.
-  int isEmpty() const;
+  ORVELPDU_INLINE_API int isEmpty() const;
   // Releases the block: no block held, length 0.
   void empty();
   // Sets the length to n: the first min(n, length) bytes are kept, new bytes are zero.
@@ -98,10 +116,10 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   // src is not null and src holds at least count bytes.
   void appendBytes(CIPByteBuffer* src, int count);
   // All of `src`'s bytes (which may be this buffer); nothing when src is null or holds none.
-  void appendBuffer(CIPByteBuffer* src);
-  void appendByte(unsigned char v);
-  void appendShort(short v);
-  void appendInt(int v);
+  ORVELPDU_INLINE_API void appendBuffer(CIPByteBuffer* src);
+  ORVELPDU_INLINE_API void appendByte(unsigned char v);
+  ORVELPDU_INLINE_API void appendShort(short v);
+  ORVELPDU_INLINE_API void appendInt(int v);
   // As appendBytes0 / appendBytes, for characters.
   void appendString0(char* s, int count);
   void appendString(char* s, int count);
@@ -114,11 +132,11 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   // ---- Reading at the front, without removing ----
 
   // The first byte; 0xCD when no byte is held.
-  unsigned char readByte() const;
+  ORVELPDU_INLINE_API unsigned char readByte() const;
   // The first two bytes as an unsigned big-endian number, 0..65535; 0xCDCD when short.
-  int readShort() const;
+  ORVELPDU_INLINE_API int readShort() const;
   // The first four bytes as a signed big-endian number; 0xCDCDCDCD when short.
-  int readInt() const;
+  ORVELPDU_INLINE_API int readInt() const;
   // `dst` ends up holding exactly the first min(count, length) bytes (none when count <= 0);
   // what it held before is discarded. REQUIRES: &dst != this (then nothing happens).
   void readBytes(int count, CIPByteBuffer& dst) const;
@@ -133,9 +151,9 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   void removeBuffer(int count, CIPByteBuffer& dst);
   // Read the field, then drop its width whether or not it was all there: a short buffer
   // gives the fill value and ends empty. removeShort returns the 16 bits as signed.
-  unsigned char removeByte();
-  short removeShort();
-  int removeInt();
+  ORVELPDU_INLINE_API unsigned char removeByte();
+  ORVELPDU_INLINE_API short removeShort();
+  ORVELPDU_INLINE_API int removeInt();
   // count < 0: nothing. dst null: drops count bytes. Otherwise copies min(count, length)
   // bytes to dst (no NUL added) and drops them. REQUIRES: dst writable for that many bytes.
   void removeString(char* dst, int count);
@@ -154,24 +172,24 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
 
   // ---- Stream operators: append or remove one field, return its width in bytes ----
 
-  int operator<<(int const& v);
-  int operator<<(unsigned int const& v);
+  ORVELPDU_INLINE_API int operator<<(int const& v);
+  ORVELPDU_INLINE_API int operator<<(unsigned int const& v);
   // The low 32 bits of v, as appendInt.
-  int operator<<(unsigned long v);
-  int operator<<(short const& v);
-  int operator<<(unsigned short const& v);
-  int operator<<(char const& v);
+  ORVELPDU_INLINE_API int operator<<(unsigned long v);
+  ORVELPDU_INLINE_API int operator<<(short const& v);
+  ORVELPDU_INLINE_API int operator<<(unsigned short const& v);
+  ORVELPDU_INLINE_API int operator<<(char const& v);
   // Appends the text without a NUL; returns strlen + 1. A null text appends nothing, returns 1.
   int operator<<(char const* text);
 
   // Store the removed field (the fill value on a short buffer, which then ends empty).
-  int operator>>(int& v);
-  int operator>>(unsigned int& v);
+  ORVELPDU_INLINE_API int operator>>(int& v);
+  ORVELPDU_INLINE_API int operator>>(unsigned int& v);
   // Stores the 32 bits zero-extended.
-  int operator>>(unsigned long& v);
-  int operator>>(short& v);
-  int operator>>(unsigned short& v);
-  int operator>>(char& v);
+  ORVELPDU_INLINE_API int operator>>(unsigned long& v);
+  ORVELPDU_INLINE_API int operator>>(short& v);
+  ORVELPDU_INLINE_API int operator>>(unsigned short& v);
+  ORVELPDU_INLINE_API int operator>>(char& v);
   // removeCString(dst, limit 0x7FFFFFFF); returns its result (-1 on an empty buffer).
   // REQUIRES: dst writable for the text at the front plus a NUL.
   int operator>>(char* dst);
@@ -198,6 +216,11 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   static const unsigned char SZ_INT;
   static const unsigned char SZ_LONG64;
 
+  // True when `count` (>= 0) more bytes fit behind the held ones in the held block.
+  bool hasRoom(unsigned int count) const {
+    return block != nullptr && static_cast<long long>(count) <=
+                                   capacity - (buffer - block) - static_cast<long long>(length);
+  }
   // Makes room for `count` (> 0) more bytes behind the held ones, moving the held bytes to a
   // larger block when needed. Returns the block that was left, which the caller releases
   // once it has copied what it appends (it may come from that block), or null. Throws
@@ -205,6 +228,12 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   unsigned char* makeRoom(int count);
   // makeRoom's way when the held block has no room: a larger block, or std::bad_alloc.
   unsigned char* growRoom(int count);
+  // growRoom, except that the held bytes may instead move to the front of the block (the
+  // dead prefix reclaimed) when `src`, the bytes about to be appended, lies outside it.
+  unsigned char* growRoomFor(int count, const void* src);
+  // The fixed-width fields' way when there is no room: grows, then stores.
+  void appendShortSlow(short v);
+  void appendIntSlow(int v);
   // Appends `count` (> 0) bytes from `src`, which may lie inside the held block.
   void appendRaw(const void* src, int count);
   // Replaces the content with a copy of `count` bytes at `src`; count <= 0 empties.
@@ -212,6 +241,7 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   // Drops `count` bytes from the front, 0 < count < length.
   void dropFront(int count);
 
+  // Data members: part of the ABI (see the top of this file).
   unsigned char* buffer;  // first held byte, inside `block`
   unsigned int length;    // bytes held from `buffer` on; never above 2^31 - 1
   // Start of the held allocation, or null. Null with a non-null `buffer`: the bytes are
@@ -221,5 +251,165 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   int capacity;    // bytes usable from `block` on, when `sizeKnown`
   bool sizeKnown;  // false for a block handed in by the caller
 };
+
+// ---- Inline fast paths ----
+
+inline CIPByteBuffer::CIPByteBuffer()
+    : buffer(nullptr), length(0), block(nullptr), capacity(0), sizeKnown(true) {}
+
+inline unsigned char* CIPByteBuffer::getBuffer() { return buffer; }
+
+inline const unsigned char* CIPByteBuffer::getBuffer() const { return buffer; }
+
+inline unsigned int CIPByteBuffer::getLength() const { return length; }
+
+inline int CIPByteBuffer::isEmpty() const { return length == 0 ? 1 : 0; }
+
+inline void CIPByteBuffer::appendByte(unsigned char v) {
+  if (!hasRoom(1)) {
+    appendRaw(&v, 1);
+    return;
+  }
+  buffer[length] = v;
+  length += 1;
+}
+
+inline void CIPByteBuffer::appendShort(short v) {
+  if (!hasRoom(2)) {
+    appendShortSlow(v);
+    return;
+  }
+  orvelpdu::detail::storeBig16(buffer + length, static_cast<std::uint16_t>(v));
+  length += 2;
+}
+
+inline void CIPByteBuffer::appendInt(int v) {
+  if (!hasRoom(4)) {
+    appendIntSlow(v);
+    return;
+  }
+  orvelpdu::detail::storeBig32(buffer + length, static_cast<std::uint32_t>(v));
+  length += 4;
+}
+
+// Without growth the source cannot overlap the destination: `src`'s bytes are held bytes (of
+// this buffer or another), never this buffer's spare room.
+inline void CIPByteBuffer::appendBuffer(CIPByteBuffer* src) {
+  if (src == nullptr || src->buffer == nullptr || src->length == 0) return;
+  if (!hasRoom(src->length)) {
+    appendRaw(src->buffer, static_cast<int>(src->length));
+    return;
+  }
+  std::memcpy(buffer + length, src->buffer, src->length);
+  length += src->length;
+}
+
+inline unsigned char CIPByteBuffer::readByte() const {
+  return length < 1 ? orvelpdu::detail::kFillByte : buffer[0];
+}
+
+inline int CIPByteBuffer::readShort() const {
+  return length < 2 ? orvelpdu::detail::kFillShort : orvelpdu::detail::loadBig16(buffer);
+}
+
+inline int CIPByteBuffer::readInt() const {
+  return length < 4 ? orvelpdu::detail::kFillInt
+                    : static_cast<int>(orvelpdu::detail::loadBig32(buffer));
+}
+
+// A remove that takes the last held bytes (or finds too few) empties the buffer, which
+// releases the block: that is the library's call.
+inline unsigned char CIPByteBuffer::removeByte() {
+  const unsigned char v = readByte();
+  if (length > 1) {
+    buffer += 1;
+    length -= 1;
+  } else {
+    empty();
+  }
+  return v;
+}
+
+inline short CIPByteBuffer::removeShort() {
+  const int v = readShort();
+  if (length > 2) {
+    buffer += 2;
+    length -= 2;
+  } else {
+    empty();
+  }
+  return static_cast<short>(static_cast<std::uint16_t>(v));
+}
+
+inline int CIPByteBuffer::removeInt() {
+  const int v = readInt();
+  if (length > 4) {
+    buffer += 4;
+    length -= 4;
+  } else {
+    empty();
+  }
+  return v;
+}
+
+inline int CIPByteBuffer::operator<<(int const& v) {
+  appendInt(v);
+  return 4;
+}
+
+inline int CIPByteBuffer::operator<<(unsigned int const& v) {
+  appendInt(static_cast<int>(v));
+  return 4;
+}
+
+inline int CIPByteBuffer::operator<<(unsigned long v) {
+  appendInt(static_cast<int>(static_cast<std::uint32_t>(v)));
+  return 4;
+}
+
+inline int CIPByteBuffer::operator<<(short const& v) {
+  appendShort(v);
+  return 2;
+}
+
+inline int CIPByteBuffer::operator<<(unsigned short const& v) {
+  appendShort(static_cast<short>(v));
+  return 2;
+}
+
+inline int CIPByteBuffer::operator<<(char const& v) {
+  appendByte(static_cast<unsigned char>(v));
+  return 1;
+}
+
+inline int CIPByteBuffer::operator>>(int& v) {
+  v = removeInt();
+  return 4;
+}
+
+inline int CIPByteBuffer::operator>>(unsigned int& v) {
+  v = static_cast<unsigned int>(removeInt());
+  return 4;
+}
+
+inline int CIPByteBuffer::operator>>(unsigned long& v) {
+  v = static_cast<std::uint32_t>(removeInt());
+  return 4;
+}
+
+inline int CIPByteBuffer::operator>>(short& v) {
+  v = removeShort();
+  return 2;
+}
+
+inline int CIPByteBuffer::operator>>(unsigned short& v) {
+  v = static_cast<unsigned short>(removeShort());
+  return 2;
+}
+
+inline int CIPByteBuffer::operator>>(char& v) {
+  v = static_cast<char>(removeByte());
+  return 1;
+}
 
 #endif  // ORVELPDU_BUFFER_CIPBYTEBUFFER_H_

@@ -2,6 +2,8 @@
 // included, as the executable's definitions interpose the shared library's references).
 #include "support/FailingNew.h"
 
+#include <malloc.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -12,7 +14,39 @@ std::atomic<long> gCountdown{0};  // 0: unarmed; otherwise allocations left befo
 std::atomic<bool> gFired{false};
 std::atomic<long> gAllocations{0};
 
+// keepNextFreedBlock: the callback to run on the next release, and the block kept meanwhile.
+std::atomic<void (*)(void*)> gWhileKept{nullptr};
+std::atomic<void*> gKept{nullptr};
+thread_local bool tTakeKept = false;
+
+void* takeKept(std::size_t size) {
+  tTakeKept = false;
+  void* kept = gKept.load();
+  if (kept == nullptr || malloc_usable_size(kept) < size) return nullptr;
+  return gKept.compare_exchange_strong(kept, nullptr) ? kept : nullptr;
+}
+
+void release(void* p) {
+  void (*whileKept)(void*) = gWhileKept.load();
+  if (p == nullptr || whileKept == nullptr ||
+      !gWhileKept.compare_exchange_strong(whileKept, nullptr)) {
+    std::free(p);
+    return;
+  }
+  gKept = p;
+  whileKept(p);
+  // Freed here unless another thread took it over.
+  void* left = gKept.exchange(nullptr);
+  std::free(left);
+}
+
 void* allocate(std::size_t size) {
+  if (tTakeKept) {
+    if (void* p = takeKept(size)) {
+      gAllocations.fetch_add(1, std::memory_order_relaxed);
+      return p;
+    }
+  }
   gAllocations.fetch_add(1, std::memory_order_relaxed);
   long left = gCountdown.load(std::memory_order_relaxed);
   if (left > 0) {
@@ -41,6 +75,10 @@ bool allocationFailureFired() { return gFired; }
 
 long allocationCount() { return gAllocations.load(std::memory_order_relaxed); }
 
+void keepNextFreedBlock(void (*whileKept)(void* block)) { gWhileKept = whileKept; }
+
+void takeKeptBlockNext() { tTakeKept = true; }
+
 }  // namespace orvelpdu::test
 
 void* operator new(std::size_t size) { return allocate(size); }
@@ -59,7 +97,7 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
     return nullptr;
   }
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept { release(p); }
+void operator delete[](void* p) noexcept { release(p); }
+void operator delete(void* p, std::size_t) noexcept { release(p); }
+void operator delete[](void* p, std::size_t) noexcept { release(p); }

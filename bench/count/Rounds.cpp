@@ -1,0 +1,121 @@
+// Runs one of the benchmarks' round trips a given number of times, for instruction counts
+// under callgrind, which the noisy timings of a shared machine cannot give:
+//
+//   valgrind --tool=callgrind --toggle-collect='*measuredRounds*' orvelpdu_rounds CASE N
+//
+// counts the instructions of N round trips (after 100 uncounted ones that warm the
+// allocator); divide by N. CASE is one of submit-library, submit-hand, lean-library,
+// lean-hand, header-library, header-hand.
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "support/HandCodec.h"
+#include "support/LeanPdu.h"
+#include "support/Representative.h"
+#include "textmsg/SubmitText.h"
+
+namespace {
+
+using orvelpdu::bench::HandLean;
+using orvelpdu::bench::LeanPdu;
+
+// Keeps a result alive without the optimiser dropping the work that made it.
+std::atomic<long> sink{0};
+
+class BarePdu : public CPDU {
+ public:
+  int getData(CIPByteBuffer& out) override { return getHeader(out); }
+  int setData(CIPByteBuffer& in) override { return setHeader(in); }
+};
+
+struct HandHeader {
+  std::atomic<long> owners{1};
+  std::int32_t fields[4] = {0, 0, 0, 1};
+};
+
+struct Cases {
+  textmsg::SubmitText submit;
+  handcodec::SubmitText submitHand = orvelpdu::bench::representativeMessage();
+  LeanPdu lean;
+  HandLean leanHand = orvelpdu::bench::leanMessage();
+  Cases() {
+    orvelpdu::bench::fillRepresentative(submit);
+    orvelpdu::bench::fillLean(lean);
+  }
+};
+
+void once(Cases& c, int which) {
+  switch (which) {
+    case 0: {
+      CIPByteBuffer wire;
+      c.submit.getData(wire);
+      textmsg::SubmitText pdu;
+      sink += pdu.setData(wire);
+      break;
+    }
+    case 1: {
+      const std::size_t size = handcodec::encodedSize(c.submitHand);
+      std::unique_ptr<std::uint8_t[]> wire(new std::uint8_t[size]);
+      handcodec::encode(c.submitHand, wire.get());
+      handcodec::SubmitText message;
+      std::size_t consumed = 0;
+      sink += handcodec::parse(wire.get(), size, message, consumed) == nullptr;
+      break;
+    }
+    case 2: {
+      CIPByteBuffer wire;
+      c.lean.getData(wire);
+      LeanPdu pdu;
+      sink += pdu.setData(wire);
+      break;
+    }
+    case 3: {
+      const std::size_t size = orvelpdu::bench::handSize(c.leanHand);
+      std::unique_ptr<std::uint8_t[]> wire(new std::uint8_t[size]);
+      orvelpdu::bench::encodeHand(c.leanHand, wire.get());
+      HandLean message;
+      sink += orvelpdu::bench::parseHand(wire.get(), size, message);
+      break;
+    }
+    case 4: {
+      BarePdu pdu;
+      sink += pdu.getCommandId();
+      break;
+    }
+    default: {
+      std::unique_ptr<HandHeader> header(new HandHeader);
+      sink += header->fields[1];
+      break;
+    }
+  }
+}
+
+__attribute__((noinline)) void measuredRounds(Cases& c, int which, long n) {
+  for (long i = 0; i < n; ++i) once(c, which);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  static const char* const kNames[] = {"submit-library", "lean-library", "header-library",
+                                       "submit-hand",    "lean-hand",    "header-hand"};
+  static const int kCase[] = {0, 2, 4, 1, 3, 5};
+  int which = -1;
+  for (int i = 0; argc == 3 && i < 6; ++i) {
+    if (std::strcmp(argv[1], kNames[i]) == 0) which = kCase[i];
+  }
+  const long n = argc == 3 ? std::atol(argv[2]) : 0;
+  if (which < 0 || n <= 0) {
+    std::fprintf(stderr, "usage: %s CASE N (CASE: submit|lean|header - library|hand)\n", argv[0]);
+    return 2;
+  }
+  Cases cases;
+  for (int i = 0; i < 100; ++i) once(cases, which);
+  measuredRounds(cases, which, n);
+  std::printf("%s: %ld round trips, checksum %ld\n", argv[1], n, sink.load());
+  return 0;
+}
