@@ -33,6 +33,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   void printRepresentative() const;
   void printScaling() const;
   void printMemory() const;
+  void printLoopback() const;
 
   std::map<std::string, Result> results_;
 };

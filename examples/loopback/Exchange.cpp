@@ -146,8 +146,13 @@ RequestSpec makeRequest(std::uint32_t seed, std::uint32_t index) {
 }
 
 std::string messageIdFor(std::int32_t sequence, std::size_t textLength, std::size_t recipients) {
-  return "M" + std::to_string(sequence) + "-" + std::to_string(textLength) + "-" +
-         std::to_string(recipients);
+  std::string id = "M";
+  id += std::to_string(sequence);
+  id += '-';
+  id += std::to_string(textLength);
+  id += '-';
+  id += std::to_string(recipients);
+  return id;
 }
 
 int listenLoopback(std::uint16_t& port, std::string& error) {
