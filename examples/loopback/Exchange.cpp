@@ -285,7 +285,11 @@ ExchangeReport runExchange(ClientSide& client, ServerSide& server, const Exchang
   const int listening = listenLoopback(port, failed.error);
   if (listening < 0) return failed;
   ExchangeReport served;
-  std::thread serverThread([&] { served = serveOne(listening, server, options); });
+  // The server waits a second longer than the client, so that the client, which checks the
+  // answers, is the one to give the verdict on a stalled exchange.
+  ExchangeOptions serverOptions = options;
+  serverOptions.deadlineSeconds += 1;
+  std::thread serverThread([&] { served = serveOne(listening, server, serverOptions); });
   // A client that fails closes its connection, which ends the server's too; a server that
   // never got one gives up at its deadline.
   ExchangeReport report = runClient(port, client, options);
