@@ -43,27 +43,27 @@ const std::uint8_t* HandFramer::next(std::size_t& length, bool& bad) {
   return pdu;
 }
 
-void HandClient::encodeRequest(const loopback::RequestSpec& spec, loopback::Bytes& out) {
+void HandClient::encodeRequest(const loopback::RequestContent& content, loopback::Bytes& out) {
   handcodec::SubmitText& m = request_;
   m.sequenceNumber = nextSequence_++;
-  m.sender = spec.sender;
-  m.recipients.resize(spec.recipients.size());
-  for (std::size_t i = 0; i < spec.recipients.size(); ++i) {
-    m.recipients[i].type = spec.recipients[i].first;
-    m.recipients[i].address = spec.recipients[i].second;
+  m.sender = content.sender;
+  m.recipients.resize(content.recipients.size());
+  for (std::size_t i = 0; i < content.recipients.size(); ++i) {
+    m.recipients[i].type = content.recipients[i].first;
+    m.recipients[i].address = content.recipients[i].second;
   }
-  m.priority = spec.priority;
-  m.validitySeconds = spec.validitySeconds;
-  m.text = spec.text;
-  m.hasReference = spec.hasReference;
-  m.reference = spec.reference;
-  m.hasCallback = spec.hasCallback;
-  m.callback = spec.callback;
-  m.reportWanted = spec.reportWanted;
+  m.priority = content.priority;
+  m.validitySeconds = content.validitySeconds;
+  m.text = content.text;
+  m.hasReference = content.hasReference;
+  m.reference = content.reference;
+  m.hasCallback = content.hasCallback;
+  m.callback = content.callback;
+  m.reportWanted = content.reportWanted;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     expected_[m.sequenceNumber] =
-        loopback::messageIdFor(m.sequenceNumber, spec.text.size(), spec.recipients.size());
+        loopback::messageIdFor(m.sequenceNumber, content.text.size(), content.recipients.size());
   }
   const std::size_t at = out.size();
   out.resize(at + handcodec::encodedSize(m));

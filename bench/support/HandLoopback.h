@@ -33,7 +33,7 @@ class HandFramer {
 
 class HandClient : public loopback::ClientSide {
  public:
-  void encodeRequest(const loopback::RequestSpec& spec, loopback::Bytes& out) override;
+  void encodeRequest(const loopback::RequestContent& content, loopback::Bytes& out) override;
   bool receive(const std::uint8_t* data, std::size_t size, std::string& error) override;
   std::size_t answered() const override { return answered_.load(); }
   std::size_t outstanding() const override;

@@ -125,24 +125,24 @@ std::string pick(std::mt19937& random, std::size_t least, std::size_t most, bool
 
 }  // namespace
 
-RequestSpec makeRequest(std::uint32_t seed, std::uint32_t index) {
+RequestContent makeRequest(std::uint32_t seed, std::uint32_t index) {
   std::mt19937 random(seed * 1000003u + index);
-  RequestSpec spec;
-  spec.sender = pick(random, 1, 20, false);
+  RequestContent content;
+  content.sender = pick(random, 1, 20, false);
   const std::size_t recipients = 1 + random() % 3;
   for (std::size_t i = 0; i < recipients; ++i) {
-    spec.recipients.emplace_back(static_cast<std::uint8_t>(random() % 4),
-                                 pick(random, 1, 24, false));
+    content.recipients.emplace_back(static_cast<std::uint8_t>(random() % 4),
+                                    pick(random, 1, 24, false));
   }
-  spec.priority = static_cast<std::uint8_t>(random() % 4);
-  spec.validitySeconds = static_cast<std::int32_t>(random() % 86400);
-  spec.text = pick(random, 0, 200, true);
-  spec.hasReference = random() % 2 == 0;
-  spec.reference = static_cast<std::int16_t>(random() % 65536 - 32768);
-  spec.hasCallback = random() % 3 == 0;
-  spec.callback = pick(random, 1, 16, false);
-  spec.reportWanted = random() % 2 == 0;
-  return spec;
+  content.priority = static_cast<std::uint8_t>(random() % 4);
+  content.validitySeconds = static_cast<std::int32_t>(random() % 86400);
+  content.text = pick(random, 0, 200, true);
+  content.hasReference = random() % 2 == 0;
+  content.reference = static_cast<std::int16_t>(random() % 65536 - 32768);
+  content.hasCallback = random() % 3 == 0;
+  content.callback = pick(random, 1, 16, false);
+  content.reportWanted = random() % 2 == 0;
+  return content;
 }
 
 std::string messageIdFor(std::int32_t sequence, std::size_t textLength, std::size_t recipients) {

@@ -21,7 +21,7 @@ namespace loopback {
 using Bytes = std::vector<std::uint8_t>;
 
 // The content of one request, the same whichever codec encodes it.
-struct RequestSpec {
+struct RequestContent {
   std::string sender;
   std::vector<std::pair<std::uint8_t, std::string>> recipients;  // 1 to 3
   std::uint8_t priority = 0;
@@ -34,8 +34,8 @@ struct RequestSpec {
   bool reportWanted = false;
 };
 
-// Request `index` of the exchange seeded with `seed`: the same spec every time.
-RequestSpec makeRequest(std::uint32_t seed, std::uint32_t index);
+// Request `index` of the exchange seeded with `seed`: the same content every time.
+RequestContent makeRequest(std::uint32_t seed, std::uint32_t index);
 // The message id the server gives the request with `sequence`, naming the text length and
 // recipient count it received, so that the client can tell the answer is to its request.
 std::string messageIdFor(std::int32_t sequence, std::size_t textLength, std::size_t recipients);
@@ -43,8 +43,8 @@ std::string messageIdFor(std::int32_t sequence, std::size_t textLength, std::siz
 class ClientSide {
  public:
   virtual ~ClientSide() = default;
-  // Appends the encoding of a request with `spec` to `out` and remembers it for its answer.
-  virtual void encodeRequest(const RequestSpec& spec, Bytes& out) = 0;
+  // Appends the encoding of a request with `content` to `out` and remembers it for its answer.
+  virtual void encodeRequest(const RequestContent& content, Bytes& out) = 0;
   // Takes received bytes of the response stream; false, with `error` set, on a fault (a
   // framing error, a malformed response, one that answers no outstanding request).
   virtual bool receive(const std::uint8_t* data, std::size_t size, std::string& error) = 0;

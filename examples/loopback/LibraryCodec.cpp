@@ -51,23 +51,23 @@ std::string framingError(const orvelpdu::PDUFramer& framer) {
 
 }  // namespace
 
-void LibraryClient::encodeRequest(const RequestSpec& spec, Bytes& out) {
+void LibraryClient::encodeRequest(const RequestContent& content, Bytes& out) {
   textmsg::SubmitText request;
-  request.sender = stringOf(spec.sender);
-  for (const auto& [type, address] : spec.recipients) {
+  request.sender = stringOf(content.sender);
+  for (const auto& [type, address] : content.recipients) {
     request.recipients.add(textmsg::Recipient(type, address.c_str()));
   }
-  request.priority = spec.priority;
-  request.validitySeconds = spec.validitySeconds;
-  request.text = stringOf(spec.text);
-  if (spec.hasReference) request.reference.setValue(spec.reference);
-  if (spec.hasCallback) request.callback.setValue(stringOf(spec.callback));
-  if (spec.reportWanted) request.reportWanted.setValue(0);
+  request.priority = content.priority;
+  request.validitySeconds = content.validitySeconds;
+  request.text = stringOf(content.text);
+  if (content.hasReference) request.reference.setValue(content.reference);
+  if (content.hasCallback) request.callback.setValue(stringOf(content.callback));
+  if (content.reportWanted) request.reportWanted.setValue(0);
   request.assignSequenceNumber();
   {
     std::lock_guard<std::mutex> lock(mutex_);
     expected_[request.getSequenceNumber()] =
-        messageIdFor(request.getSequenceNumber(), spec.text.size(), spec.recipients.size());
+        messageIdFor(request.getSequenceNumber(), content.text.size(), content.recipients.size());
   }
   request_.empty();
   if (request.getData(request_) == 1) append(request_, out);

@@ -21,7 +21,7 @@ class LibraryClient : public ClientSide {
  public:
   // Without `verify`, PDUs are parsed but not re-encoded and compared (for timing).
   explicit LibraryClient(bool verify = true) : verify_(verify) {}
-  void encodeRequest(const RequestSpec& spec, Bytes& out) override;
+  void encodeRequest(const RequestContent& content, Bytes& out) override;
   bool receive(const std::uint8_t* data, std::size_t size, std::string& error) override;
   std::size_t answered() const override { return answered_.load(); }
   std::size_t outstanding() const override;

@@ -15,7 +15,8 @@
 // Cost and memory: each received byte is copied into the framer once and out once (a PDU that
 // fills what the framer holds is handed over without a copy), so framing costs amortised O(1)
 // per byte whatever the chunking. A caller that drains next() after every feed() makes the
-// framer hold at most one incomplete PDU (below the maximum frame length) plus one chunk.
+// framer hold at most one incomplete PDU (below the maximum frame length) plus one chunk; its
+// storage, grown geometrically, is at most about twice that.
 //
 // std::bad_alloc from storing bytes passes through feed() with nothing of the chunk stored,
 // and through next() with the PDU still held, so a retry loses nothing. A framer is used by
