@@ -79,7 +79,7 @@ int SubmitText::setOptionalBody(CIPByteBuffer& in) {
   while (!in.isEmpty()) {
     orvelpdu::TLVFrameHead head;
     if (!orvelpdu::peekTLVFrame(in, 0, head)) return fail("optional parameter header is cut short");
-    if (!orvelpdu::holdsTLVFrame(in))
+    if (head.frameSize() > in.getLength())
       return fail("parameter " + tagName(head.tag) + " is cut short");
     CTLV* tlv = findOptional(head.tag);
     if (tlv == nullptr) {
