@@ -40,10 +40,10 @@ Bytes concat(const std::vector<Bytes>& parts) {
   return all;
 }
 
-// What framing `stream` in the given chunks hands out: the PDUs in order as hex, then
-// "error" if the framer failed, then the bytes left held.
+// What framing `stream` in the given chunks hands out: the PDUs in order, whether the framer
+// failed, and the bytes left held.
 struct Outcome {
-  std::vector<std::string> pdus;
+  std::vector<Bytes> pdus;
   bool failed = false;
   size_t held = 0;
   bool operator==(const Outcome&) const = default;
@@ -54,7 +54,7 @@ void drain(PDUFramer& framer, Outcome& outcome) {
   for (;;) {
     const Result r = framer.next(pdu);
     if (r == Result::kFrame) {
-      outcome.pdus.push_back(hexOf(pdu));
+      outcome.pdus.emplace_back(pdu.getBuffer(), pdu.getBuffer() + pdu.getLength());
       continue;
     }
     outcome.failed = r == Result::kFramingError;
@@ -105,16 +105,16 @@ TEST(PDUFramer, HandsOutEachPduAsSoonAsItsLastByteArrives) {
 }
 
 TEST(PDUFramer, EveryChunkingOfAShortStreamGivesWhatOnePieceGives) {
-  // A header-only PDU and the first two bytes of the next: every one of the 2^17 ways to cut
-  // 18 bytes into chunks.
+  // A header-only PDU and the first byte of the next: every one of the 2^16 ways to cut 17
+  // bytes into chunks.
   Bytes stream = wireOf(9, "");
   stream.resize(16);
   stream[3] = 16;
   const Bytes next = wireOf(10, "q");
-  stream.insert(stream.end(), next.begin(), next.begin() + 2);
+  stream.insert(stream.end(), next.begin(), next.begin() + 1);
   const Outcome whole = frameWhole(stream);
   ASSERT_EQ(1u, whole.pdus.size());
-  ASSERT_EQ(2u, whole.held);
+  ASSERT_EQ(1u, whole.held);
   const unsigned int cuts = static_cast<unsigned int>(stream.size() - 1);
   for (uint32_t mask = 0; mask < (1u << cuts); ++mask) {
     std::vector<size_t> chunks;
@@ -145,20 +145,20 @@ TEST(PDUFramer, EveryCutIntoUpToThreeChunksOfSeveralPdus) {
 TEST(PDUFramer, RandomChunkingsOfALongStreamKeepEveryPduAndBoundedMemory) {
   std::mt19937 random(12345);
   std::vector<Bytes> pdus;
-  for (int i = 0; i < 2000; ++i) {
+  for (int i = 0; i < 600; ++i) {
     pdus.push_back(wireOf(i + 1, std::string(random() % 300, static_cast<char>('a' + i % 26))));
   }
   const Bytes stream = concat(pdus);
   const Outcome whole = frameWhole(stream);
   ASSERT_EQ(pdus.size(), whole.pdus.size());
-  for (size_t i = 0; i < pdus.size(); ++i) ASSERT_EQ(hexOf(pdus[i]), whole.pdus[i]);
+  for (size_t i = 0; i < pdus.size(); ++i) ASSERT_EQ(hexOf(pdus[i]), hexOf(whole.pdus[i]));
 
   const int max = 400;
-  for (int round = 0; round < 20; ++round) {
+  for (int round = 0; round < 12; ++round) {
     PDUFramer framer(max);
     Outcome outcome;
     size_t pos = 0;
-    const size_t largest = round < 10 ? 8 : 5000;
+    const size_t largest = round < 6 ? 8 : 5000;
     while (pos < stream.size()) {
       const size_t chunk = std::min<size_t>(1 + random() % largest, stream.size() - pos);
       ASSERT_TRUE(framer.feed(stream.data() + pos, chunk));
@@ -191,7 +191,7 @@ TEST(PDUFramer, FramingErrorsAreReportedAfterThePdusBeforeThemAndStick) {
     // The bad header is found as soon as its length field is complete.
     Outcome outcome = frameWhole(stream, max);
     ASSERT_EQ(1u, outcome.pdus.size()) << c.length;
-    EXPECT_EQ(hexOf(good), outcome.pdus[0]);
+    EXPECT_EQ(hexOf(good), hexOf(outcome.pdus[0]));
     EXPECT_TRUE(outcome.failed) << c.length;
     EXPECT_EQ(0u, outcome.held) << c.length;
 
