@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the hand-made seed inputs of the header, tlv, list and example fuzz targets into
+"""Writes the hand-made seed inputs of the header, tlv, list, example and stream fuzz targets into
 fuzz/corpus/<target>/, each file named by the SHA-1 of its bytes (as libFuzzer names the inputs
 it adds). Valid encodings and the edge cases of each wire form; run again after changing it."""
 import hashlib
@@ -118,6 +118,26 @@ def example_seeds():
     ]
 
 
+def stream_seeds():
+    # Byte 0 picks the maximum frame length (16, 20, 64, 300, 4096, 1 MiB), bytes 1-4 seed
+    # the chunk sizes; the rest is the stream.
+    pdus = submit_text(options=ALL_OPTIONS) + header(20, 0x80000021, 0, 1) + b"M-1\x00"
+    options = ALL_OPTIONS + tlv(0x7777, b"unknown") + tlv(0x0102, b"\x01\x02")
+    seeds = []
+    for maximum in range(6):
+        seeds.append(bytes([maximum]) + be32(0x12345678) + pdus * 3)
+    seeds += [
+        bytes([5]) + be32(7) + pdus + be32(0) + pdus,           # length 0 after a PDU
+        bytes([5]) + be32(7) + pdus + be32(15),                 # length 15
+        bytes([2]) + be32(7) + header(65, 0x21),                # above a maximum of 64
+        bytes([5]) + be32(7) + be32(0xFFFFFFFF) + pdus,         # length 0xFFFFFFFF
+        bytes([5]) + be32(1) + pdus[:-3],                       # cut inside a PDU
+        bytes([5]) + be32(99) + options,                        # TLV frames
+        bytes([5]) + be32(99) + options[:-1],                   # the last frame cut short
+    ]
+    return seeds
+
+
 def write(target, seeds):
     folder = HERE / "corpus" / target
     folder.mkdir(parents=True, exist_ok=True)
@@ -130,3 +150,4 @@ if __name__ == "__main__":
     write("tlv", tlv_seeds())
     write("list", list_seeds())
     write("example", example_seeds())
+    write("stream", stream_seeds())

@@ -85,7 +85,20 @@ void SummaryReporter::printSummary() const {
   printLean();
   printScaling();
   printMemory();
+  printLoopback();
   std::fflush(stdout);
+}
+
+void SummaryReporter::printLoopback() const {
+  const Result* lib = find("Loopback/exchange/library");
+  const Result* hand = find("Loopback/exchange/hand");
+  if (lib == nullptr || hand == nullptr) return;
+  const double libRate = counter(lib->counters, "pdus_per_s");
+  const double handRate = counter(hand->counters, "pdus_per_s");
+  std::printf(
+      "\nLoopback exchange over TCP on 127.0.0.1 (requests answered per second, wall time)\n");
+  std::printf("  library %.0f, hand-written %.0f: the library reaches %.0f%% of the hand rate\n",
+              libRate, handRate, handRate > 0 ? 100.0 * libRate / handRate : 0.0);
 }
 
 void SummaryReporter::printRepresentative() const {

@@ -34,6 +34,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
   void printLean() const;
   void printScaling() const;
   void printMemory() const;
+  void printLoopback() const;
 
   std::map<std::string, Result> results_;
 };

@@ -14,27 +14,13 @@ int Message::fail(std::string why) {
 
 int Message::getData(CIPByteBuffer& out) {
   error_.clear();
-  const unsigned int start = out.getLength();
-  // Shrinking only drops bytes from the end and never allocates, so it is safe on the way
-  // out of a failed allocation: a failure never leaves part of a PDU in `out`.
-  const auto cutBack = [&out, start] { out.resize(static_cast<int>(start)); };
-  try {
-    // The PDU is encoded once, straight into `out`: the header first, with a command length
-    // patched in place once the body's length is known.
-    getHeader(out);
-    if (getBody(out) == 0 || getOptionalBody(out) == 0) {
-      cutBack();
-      return 0;
-    }
-  } catch (...) {
-    cutBack();
-    throw;
-  }
-  const unsigned int length = out.getLength() - start;
-  setCommandLength(static_cast<int>(length));
-  unsigned char* field = out.getBuffer() + start;
-  for (int i = 0; i < 4; ++i) field[i] = static_cast<unsigned char>(length >> (24 - 8 * i));
-  return 1;
+  // Encoded once, in place; sealing then writes the command length into the header just
+  // appended, and a failed encoding leaves `out` as it was.
+  const bool sealed = orvelpdu::encodeSealed(*this, out, [this](CIPByteBuffer& pdu) {
+    getHeader(pdu);
+    return getBody(pdu) != 0 && getOptionalBody(pdu) != 0;
+  });
+  return sealed ? 1 : 0;
 }
 
 int Message::setData(CIPByteBuffer& in) {
@@ -43,17 +29,16 @@ int Message::setData(CIPByteBuffer& in) {
   // rises to VALID_HEADER once the header checks pass and to VALID_ALL on success.
   setValid(VALID_NONE);
   const int held = static_cast<int>(in.getLength());
-  if (held < kHeaderLength) {
+  int length = 0;
+  if (held < kHeaderLength || !orvelpdu::peekInt(in, 0, length)) {
     return fail("truncated header: " + std::to_string(held) + " bytes, a header needs 16");
   }
-  const int length = in.readInt();
-  if (length < kHeaderLength || length > held) {
+  CIPByteBuffer pdu;
+  if (length < kHeaderLength || !orvelpdu::takeBytes(in, length, pdu)) {
     return fail("command length " + std::to_string(length) + " does not match the " +
                 std::to_string(held) + " bytes received");
   }
-  setHeader(in);
-  CIPByteBuffer body;
-  in.removeBytes(length - kHeaderLength, body);
+  setHeader(pdu);
   if (getCommandId() != commandId_) {
     char text[80];
     std::snprintf(text, sizeof text, "command id 0x%08X where 0x%08X was expected",
@@ -61,9 +46,9 @@ int Message::setData(CIPByteBuffer& in) {
     return fail(text);
   }
   setValid(VALID_HEADER);
-  if (setBody(body) == 0 || setOptionalBody(body) == 0) return 0;
-  if (!body.isEmpty()) {
-    return fail(std::to_string(body.getLength()) + " bytes left over after the body");
+  if (setBody(pdu) == 0 || setOptionalBody(pdu) == 0) return 0;
+  if (!pdu.isEmpty()) {
+    return fail(std::to_string(pdu.getLength()) + " bytes left over after the body");
   }
   setValid(VALID_ALL);
   return 1;
@@ -71,12 +56,8 @@ int Message::setData(CIPByteBuffer& in) {
 
 int Message::takeCString(CIPByteBuffer& in, CString& out, const char* field) {
   if (in.isEmpty()) return fail(std::string("body ends before the ") + field);
-  const unsigned int before = in.getLength();
-  in.removeCString(out);
-  // removeCString takes the ending NUL with the text; without one the field was cut short.
-  if (before - in.getLength() != static_cast<unsigned int>(out.GetLength()) + 1) {
+  if (!orvelpdu::takeCString(in, out))
     return fail(std::string(field) + " is not ended by a NUL byte");
-  }
   return 1;
 }
 

@@ -1,8 +1,7 @@
-// Message is what every PDU of the text-messaging protocol shares on top of CPDU: the framing
-// idiom (the library computes no command length, so the header is written with a placeholder,
-// the body behind it, and the command length, 16 + the body's length, patched in place) and
-// the checks a careful receiver makes before it trusts a header. Parsing failures are reported,
-// never papered over with fill values: a PDU whose setData returns 0 names the problem in error().
+// Message is what every PDU of the text-messaging protocol shares on top of CPDU: encoding in
+// place with the command length sealed to the bytes written, and the checks a careful
+// receiver makes before it trusts a header. Parsing failures are reported, never papered over with
+// fill values: a PDU whose setData returns 0 names the problem in error().
 #ifndef TEXTMSG_MESSAGE_H_
 #define TEXTMSG_MESSAGE_H_
 
@@ -23,10 +22,9 @@ class Message : public CPDU {
   // Why the last setData or getData returned 0; empty after success.
   const std::string& error() const { return error_; }
 
-  // Encodes the PDU once, straight into `out`: the header, the body and the optional
-  // parameters, then the command length (also set in the header) patched to match. Returns 0
-  // (`out` cut back to what it held) when a field cannot be encoded; std::bad_alloc passes
-  // through, also with `out` cut back.
+  // Encodes the PDU: header, body and optional parameters, with the command length (in the
+  // bytes and in this PDU) set to the bytes written. Returns 0 (nothing appended) when a field
+  // cannot be encoded; std::bad_alloc passes through, also with nothing appended.
   int getData(CIPByteBuffer& out) override;
   // Parses one PDU from the front of `in`: at least 16 bytes, a command length from 16 up to
   // the bytes held, the expected command id; then exactly command length - 16 bytes of body,
@@ -42,7 +40,8 @@ class Message : public CPDU {
   // Record why parsing or encoding failed; return 0 for `return fail(...)`.
   int fail(std::string why);
 
-  // Removes a NUL-ended C-string field; 0 (and error()) when the NUL is missing.
+  // Removes a NUL-ended C-string field; 0 (and error()), removing nothing, when the NUL is
+  // missing.
   int takeCString(CIPByteBuffer& in, CString& out, const char* field);
 
  private:

@@ -10,7 +10,6 @@ namespace textmsg {
 namespace {
 
 constexpr int kMaxText = 65535;
-constexpr int kTlvHeader = 4;
 
 size_t bytes(int n) { return static_cast<size_t>(n); }
 
@@ -39,8 +38,8 @@ int SubmitText::getBody(CIPByteBuffer& out) {
 
 int SubmitText::setBody(CIPByteBuffer& in) {
   if (takeCString(in, sender, "sender") == 0) return 0;
-  if (in.isEmpty()) return fail("body ends before the recipient count");
-  const int count = in.readByte();
+  unsigned char count = 0;
+  if (!orvelpdu::peekByte(in, 0, count)) return fail("body ends before the recipient count");
   if (count > RecipientList::kMaxRecipients) {
     return fail(std::to_string(count) + " recipients, at most 10 are allowed");
   }
@@ -48,15 +47,11 @@ int SubmitText::setBody(CIPByteBuffer& in) {
   bool whole = recipients.getCount() == count;
   for (int i = 0; whole && i < count; ++i) whole = recipients.at(i).complete();
   if (!whole) return fail("recipient list is cut short");
-  if (in.getLength() < 1) return fail("body ends before the priority");
-  priority = in.removeByte();
-  if (in.getLength() < 4) return fail("body ends before the validity");
-  validitySeconds = in.removeInt();
-  if (in.getLength() < 2) return fail("body ends before the text length");
-  const int textLength = decodeUnsigned(in.removeShort());
-  if (static_cast<int>(in.getLength()) < textLength) return fail("message text is cut short");
-  in.removeString(text.GetBuffer(textLength), textLength);
-  text.ReleaseBuffer(textLength);
+  if (!orvelpdu::takeByte(in, priority)) return fail("body ends before the priority");
+  if (!orvelpdu::takeInt(in, validitySeconds)) return fail("body ends before the validity");
+  unsigned short textLength = 0;
+  if (!orvelpdu::takeShort(in, textLength)) return fail("body ends before the text length");
+  if (!orvelpdu::takeBytes(in, textLength, text)) return fail("message text is cut short");
   return 1;
 }
 
@@ -82,34 +77,30 @@ int SubmitText::setOptionalBody(CIPByteBuffer& in) {
   reportWanted = CTLVEmpty(kReportWanted);
   messageClass = CTLVByte(kMessageClass);
   while (!in.isEmpty()) {
-    if (in.getLength() < kTlvHeader) return fail("optional parameter header is cut short");
-    // Peek at the tag and length where they lie; the parameter's own setData removes them.
-    const unsigned char* frame = in.getBuffer();
-    const short tag = static_cast<short>((frame[0] << 8) | frame[1]);
-    const int length = (frame[2] << 8) | frame[3];
-    if (static_cast<int>(in.getLength()) < kTlvHeader + length) {
-      return fail("parameter " + tagName(tag) + " is cut short");
-    }
-    CTLV* tlv = findOptional(tag);
+    orvelpdu::TLVFrameHead head;
+    if (!orvelpdu::peekTLVFrame(in, 0, head)) return fail("optional parameter header is cut short");
+    if (head.frameSize() > in.getLength())
+      return fail("parameter " + tagName(head.tag) + " is cut short");
+    CTLV* tlv = findOptional(head.tag);
     if (tlv == nullptr) {
-      in.removeBytes0(kTlvHeader + length);
+      (void)orvelpdu::skipTLVFrame(in);  // whole, as just checked
       continue;
     }
-    if (tlv->hasValue()) return fail("parameter " + tagName(tag) + " appears twice");
+    if (tlv->hasValue()) return fail("parameter " + tagName(head.tag) + " appears twice");
     // A value its type cannot hold as received (a NUL inside the callback address, bytes
     // after the report-wanted flag) would be silently changed: refuse it instead, so that an
     // accepted PDU always encodes back to what was received. Checked where the bytes lie.
-    const unsigned char* value = frame + kTlvHeader;
-    const bool altered = (tlv == &callback && std::memchr(value, 0, bytes(length)) != nullptr) ||
-                         (tlv == &reportWanted && length != 0);
-    if (altered) return fail("parameter " + tagName(tag) + " has a value its type cannot carry");
-    tlv->setData(in);
+    const unsigned char* value = in.getBuffer() + orvelpdu::TLVFrameHead::kSize;
+    const bool altered =
+        (tlv == &callback && std::memchr(value, 0, bytes(head.length)) != nullptr) ||
+        (tlv == &reportWanted && head.length != 0);
+    if (altered)
+      return fail("parameter " + tagName(head.tag) + " has a value its type cannot carry");
+    if (orvelpdu::parseTLVFrame(in, *tlv) == orvelpdu::TLVFrameResult::kTaken) continue;
     // A string parameter refuses no value: without one, its storage could not be had. That
     // is no fault of the sender, so it goes on as the allocation failure it was.
-    if (tlv->hasValue() == 0 && tlv == &callback) throw std::bad_alloc();
-    if (tlv->hasValue() == 0) {
-      return fail("parameter " + tagName(tag) + " has a value of the wrong length");
-    }
+    if (tlv == &callback) throw std::bad_alloc();
+    return fail("parameter " + tagName(head.tag) + " has a value of the wrong length");
   }
   return 1;
 }

@@ -1,0 +1,45 @@
+#include "orvelpdu/stream/PDUFramer.h"
+
+#include <algorithm>
+#include <climits>
+#include <new>
+
+#include "orvelpdu/buffer/CheckedReads.h"
+
+namespace orvelpdu {
+
+PDUFramer::PDUFramer(int maxFrameLength)
+    : maxFrameLength_(std::max(maxFrameLength, kMinFrameLength)) {}
+
+PDUFramer::~PDUFramer() = default;
+
+bool PDUFramer::feed(const unsigned char* data, std::size_t size) {
+  if (failed_) return false;
+  if (size == 0) return true;
+  // A buffer holds at most 2^31 - 1 bytes; beyond that the chunk cannot be stored at all.
+  if (size > static_cast<std::size_t>(INT_MAX) - held_.getLength()) throw std::bad_alloc();
+  // The buffer's append grows its storage geometrically, so the bytes already held are not
+  // copied again for every chunk.
+  held_.appendBytes0(const_cast<unsigned char*>(data), static_cast<int>(size));
+  return true;
+}
+
+PDUFramer::Result PDUFramer::next(CIPByteBuffer& pdu) {
+  if (failed_) return Result::kFramingError;
+  unsigned int length = 0;
+  if (!peekInt(held_, 0, length)) return Result::kNeedMore;
+  if (length < static_cast<unsigned int>(kMinFrameLength) ||
+      length > static_cast<unsigned int>(maxFrameLength_)) {
+    failed_ = true;
+    badLength_ = length;
+    badOffset_ = consumed_;
+    held_.empty();
+    return Result::kFramingError;
+  }
+  // When the PDU is all that is held, its storage changes hands instead of being copied.
+  if (!takeBytes(held_, static_cast<int>(length), pdu)) return Result::kNeedMore;
+  consumed_ += length;
+  return Result::kFrame;
+}
+
+}  // namespace orvelpdu

@@ -1,0 +1,50 @@
+#include "orvelpdu/tlv/TLVFrame.h"
+
+#include "buffer/BufferAccess.h"
+#include "orvelpdu/buffer/CheckedReads.h"
+
+namespace orvelpdu {
+
+bool peekTLVFrame(const CIPByteBuffer& in, unsigned int offset, TLVFrameHead& head) {
+  short tag = 0;
+  unsigned short length = 0;
+  // Once the tag is there, offset + 2 cannot overflow.
+  if (!peekShort(in, offset, tag) || !peekShort(in, offset + 2, length)) return false;
+  head.tag = tag;
+  head.length = length;
+  return true;
+}
+
+bool holdsTLVFrame(const CIPByteBuffer& in) {
+  TLVFrameHead head;
+  return peekTLVFrame(in, 0, head) && head.frameSize() <= in.getLength();
+}
+
+TLVFrameResult parseTLVFrame(CIPByteBuffer& in, CTLV& tlv) {
+  TLVFrameHead head;
+  if (!peekTLVFrame(in, 0, head) || head.frameSize() > in.getLength()) {
+    return TLVFrameResult::kCutShort;
+  }
+  const int frame = static_cast<int>(head.frameSize());
+  bool taken = false;
+  if (tlv.checkLength(head.length) == 1) {
+    // The view shows the frame where it lies; dropping the head from the view moves no byte,
+    // so setValueData sees exactly the value bytes. `in` keeps them until the view is gone.
+    CIPByteBuffer value;
+    detail::BufferAccess::lendFront(in, frame, value);
+    value.removeBytes0(static_cast<int>(TLVFrameHead::kSize));
+    taken = tlv.setValueData(value) != 0;
+  }
+  in.removeBytes0(frame);
+  tlv.setTag(head.tag);
+  return taken ? TLVFrameResult::kTaken : TLVFrameResult::kRefused;
+}
+
+bool skipTLVFrame(CIPByteBuffer& in) {
+  TLVFrameHead head;
+  if (!peekTLVFrame(in, 0, head) || head.frameSize() > in.getLength()) return false;
+  in.removeBytes0(static_cast<int>(head.frameSize()));
+  return true;
+}
+
+}  // namespace orvelpdu
