@@ -363,7 +363,8 @@ void CIPByteBuffer::removeString(char* dst, int count) {
   if (count < 0) return;
   if (dst != nullptr) {
     const int n = std::min(count, static_cast<int>(length));
-    if (n > 0) std::memcpy(dst, buffer, bytes(n));
+    // dst may lie in this buffer's own bytes; memmove copies as if through a temporary.
+    if (n > 0) std::memmove(dst, buffer, bytes(n));
   }
   removeBytes0(count);
 }
@@ -405,7 +406,7 @@ int CIPByteBuffer::removeCString(char* dst, int* limit) {
     if (limit != nullptr) *limit = text < kMaxLength ? text + 1 : kMaxLength;
     return 0;
   }
-  std::memcpy(dst, buffer, bytes(text));
+  std::memmove(dst, buffer, bytes(text));
   dst[text] = '\0';
   if (limit != nullptr) *limit = text;
   const int removed = text < len ? text + 1 : text;

@@ -349,6 +349,22 @@ TEST(CIPByteBuffer, RemoveStringCopiesWithoutTerminatorAndDrops) {
   EXPECT_EQ(nullptr, b.getBuffer());
 }
 
+TEST(CIPByteBuffer, RemovingTextsIntoTheBuffersOwnBytesCopiesAsIfThroughATemporary) {
+  CIPByteBuffer b = bufferFromHex("61 62 63 64 65 66 67 68");
+  b.removeString(reinterpret_cast<char*>(b.getBuffer()) + 1, 4);
+  // Bytes 1..4 became "abcd" (61 61 62 63 64 66 67 68), then the first four were dropped.
+  EXPECT_EQ("64 66 67 68", hexOf(b));
+  b.removeString(reinterpret_cast<char*>(b.getBuffer()), 2);
+  EXPECT_EQ("67 68", hexOf(b));
+
+  CIPByteBuffer c = bufferFromHex("61 62 63 00 7A");
+  int limit = 16;
+  EXPECT_EQ(4, c.removeCString(reinterpret_cast<char*>(c.getBuffer()) + 1, &limit));
+  EXPECT_EQ(3, limit);
+  // The text and its NUL landed on bytes 1..4 (61 61 62 63 00); the field's 4 bytes went.
+  EXPECT_EQ("00", hexOf(c));
+}
+
 // ---- Appending ----
 
 TEST(CIPByteBuffer, GuardedAppendsAppendNothingWhenGuardsFail) {

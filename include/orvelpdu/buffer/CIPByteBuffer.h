@@ -137,7 +137,8 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   short removeShort();
   int removeInt();
   // count < 0: nothing. dst null: drops count bytes. Otherwise copies min(count, length)
-  // bytes to dst (no NUL added) and drops them. REQUIRES: dst writable for that many bytes.
+  // bytes to dst (no NUL added) and drops them. REQUIRES: dst writable for that many bytes;
+  // it may overlap this buffer's own bytes (the bytes are copied as they were).
   void removeString(char* dst, int count);
   // Sets `s` to the C-string field at the front and removes it together with the NUL that
   // ends it, when there is one: 61 62 00 63 gives "ab" and leaves 63. Returns 1; on an empty
@@ -149,7 +150,8 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   // (when present) are removed, *limit (when given) receives the text's length, and the
   // result is the number of bytes removed. Otherwise (or when dst is null): nothing is stored
   // or removed, *limit receives the size needed (text length + 1), and the result is 0.
-  // REQUIRES: dst writable for the text plus a NUL, or for *limit bytes.
+  // REQUIRES: dst writable for the text plus a NUL, or for *limit bytes; it may overlap this
+  // buffer's own bytes.
   int removeCString(char* dst, int* limit);
 
   // ---- Stream operators: append or remove one field, return its width in bytes ----
