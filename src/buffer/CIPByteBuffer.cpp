@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <string>
 
@@ -35,6 +36,13 @@ int grownCapacity(int current, int needed) {
 }
 
 size_t bytes(int n) { return static_cast<size_t>(n); }
+
+// first <= p <= last in the total order of pointers, so that a pointer into another block
+// compares without undefined behaviour.
+bool within(const unsigned char* p, const unsigned char* first, const unsigned char* last) {
+  const std::less_equal<const unsigned char*> notAfter;
+  return notAfter(first, p) && notAfter(p, last);
+}
 
 }  // namespace
 }  // namespace orvelpdu::detail
@@ -161,8 +169,12 @@ unsigned char* CIPByteBuffer::getBuffer() { return buffer; }
 const unsigned char* CIPByteBuffer::getBuffer() const { return buffer; }
 
 void CIPByteBuffer::setBuffer(unsigned char* p) {
-  const bool insideHeld =
-      p != nullptr && block != nullptr && p >= block && (p == buffer || p < block + capacity);
+  // The held block as far as this buffer knows it: `capacity` bytes, the size of a block it
+  // made or the furthest an adopted block was said to reach. Its end counts as inside too:
+  // it lies inside an adopted block that holds more, and releasing the block for it would
+  // leave the buffer holding a pointer into freed memory.
+  const bool insideHeld = p != nullptr && block != nullptr &&
+                          (p == buffer || orvelpdu::detail::within(p, block, block + capacity));
   if (insideHeld) {
     buffer = p;
   } else {

@@ -557,6 +557,39 @@ TEST(CIPByteBuffer, SetBufferWithTheHeldBlockKeepsIt) {
   EXPECT_EQ("0A 0B", hexOf(a));
 }
 
+TEST(CIPByteBuffer, SetBufferKeepsTheBlockForEveryPointerItKnowsToLieInIt) {
+  // A copy's block holds exactly its bytes, so the end of the bytes is the end of the block.
+  CIPByteBuffer source = bufferFromHex("01 02 03 04");
+  CIPByteBuffer made(source);
+  unsigned char* start = made.getBuffer();
+  made.setBuffer(start + 4);
+  EXPECT_EQ(start + 4, made.getBuffer());
+  EXPECT_EQ(0u, made.getLength());
+  made.setBuffer(start + 1);
+  made.setLength(9);
+  EXPECT_EQ("02 03 04", hexOf(made)) << "clamped to the block it made";
+
+  // The end of an adopted block's bytes lies inside the block: it must not be released.
+  unsigned char* block = newBlock("0A 0B 0C 0D 0E 0F");
+  CIPByteBuffer adopted(block, 2);
+  adopted.setBuffer(block + 2);
+  EXPECT_EQ(block + 2, adopted.getBuffer());
+  adopted.setLength(2);
+  EXPECT_EQ("0C 0D", hexOf(adopted));
+  // Once told of more of the block by setLength, every byte of that counts as inside.
+  adopted.setBuffer(block);
+  adopted.setLength(6);
+  adopted.setLength(0);
+  adopted.setBuffer(block + 5);
+  adopted.setLength(1);
+  EXPECT_EQ("0F", hexOf(adopted));
+  adopted.setBuffer(block + 6);
+  EXPECT_EQ(0u, adopted.getLength());
+  adopted.setBuffer(block + 1);
+  adopted.setLength(2);
+  EXPECT_EQ("0B 0C", hexOf(adopted)) << "the block is still held and alive";
+}
+
 TEST(CIPByteBuffer, SetLengthShortensAndClampsToTheBlockItMade) {
   CIPByteBuffer b = bufferFromHex("01 02 03 04");
   b.setLength(2);

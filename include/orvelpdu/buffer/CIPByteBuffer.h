@@ -61,10 +61,16 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   // The first held byte (not a copy), or null when no block is held.
   unsigned char* getBuffer();
   const unsigned char* getBuffer() const;
-  // Releases the held block (unless `p` is the block already held) and installs `p`, which may
+  // Releases the held block (unless `p` points into it, see below) and installs `p`, which may
   // be null, with length 0; follow with setLength to expose bytes `p` holds.
-  // REQUIRES: p is null or a block from the global operator new; the buffer takes it over.
-  // A pointer into the held block keeps the block and exposes nothing.
+  // A pointer into the held block as far as the buffer knows it keeps the block, becomes the
+  // first byte and exposes nothing: getBuffer(), or any pointer from the block's start up to
+  // and including its known end. The known end of a block the buffer made is the end of the
+  // block; of an adopted one (adopting constructor, setBuffer), the furthest byte the buffer
+  // was told it holds: the adopted length, or the furthest setLength since. The buffer cannot
+  // know more of an adopted block, so a pointer beyond that is taken as a new block.
+  // REQUIRES: p is null, a pointer into the held block as above, or a block from the global
+  // operator new that does not overlap the held block; the buffer takes such a block over.
   void setBuffer(unsigned char* p);
   unsigned int getLength() const;
   // Sets the length without touching the bytes.
