@@ -162,13 +162,48 @@ void CIPByteBuffer::dropFront(int count) {
   }
 }
 
+bool CIPByteBuffer::showsLentBytes() const { return block == nullptr && buffer != nullptr; }
+
+void CIPByteBuffer::ownLentBytes() {
+  if (!showsLentBytes()) return;
+  // The lent bytes run from `capacity - length` bytes before the first one shown (those
+  // already removed) to the end of those shown; all of them are copied, so that the view
+  // keeps its place in them and setBuffer may still point anywhere among them.
+  const long long removed = capacity - static_cast<long long>(length);
+  const unsigned char* first = buffer - removed;
+  auto* p = static_cast<unsigned char*>(::operator new(bytes(capacity)));
+  std::memcpy(p, first, bytes(capacity));
+  block = p;
+  buffer = p + removed;
+  sizeKnown = true;
+}
+
 // ---- Storage and state ----
 
-unsigned char* CIPByteBuffer::getBuffer() { return buffer; }
+// Written through, lent bytes would change the source's: the view takes its own copy first.
+unsigned char* CIPByteBuffer::getBuffer() {
+  ownLentBytes();
+  return buffer;
+}
 
 const unsigned char* CIPByteBuffer::getBuffer() const { return buffer; }
 
 void CIPByteBuffer::setBuffer(unsigned char* p) {
+  if (showsLentBytes()) {
+    // The lent bytes are this view's block as far as setBuffer is concerned: a pointer among
+    // them (or to their end) keeps them, in a copy of the view's own; any other pointer is a
+    // new block, and the lent bytes, never this view's to release, are simply let go of.
+    const unsigned char* first = buffer - (capacity - static_cast<long long>(length));
+    if (p != nullptr && orvelpdu::detail::within(p, first, first + capacity)) {
+      const long long offset = p - first;
+      ownLentBytes();
+      p = block + offset;
+    } else {
+      buffer = nullptr;
+      length = 0;
+      capacity = 0;
+    }
+  }
   // The held block as far as this buffer knows it: `capacity` bytes, the size of a block it
   // made or the furthest an adopted block was said to reach. Its end counts as inside too:
   // it lies inside an adopted block that holds more, and releasing the block for it would
@@ -191,11 +226,9 @@ unsigned int CIPByteBuffer::getLength() const { return length; }
 
 void CIPByteBuffer::setLength(unsigned int n) {
   if (buffer == nullptr) return;
-  if (block == nullptr) {
-    // Lent bytes: only as many as were lent are known to be there.
-    length = std::min(length, n);
-    return;
-  }
+  // A shortened view of lent bytes could not expose them again later, as an owning buffer
+  // can: it takes its own copy, clamped as a block it made.
+  ownLentBytes();
   const long long offset = buffer - block;
   const long long limit = (sizeKnown ? capacity : kMaxLength) - offset;
   unsigned int clamped = static_cast<unsigned int>(std::min<long long>(n, limit));
@@ -233,6 +266,8 @@ void CIPByteBuffer::appendBytes0(int count) {
     if (count <= -len) {
       empty();
     } else {
+      // As for setLength: the dropped bytes must stay there for a later setLength.
+      ownLentBytes();
       length = static_cast<unsigned int>(len + count);
     }
     return;
@@ -523,4 +558,5 @@ void orvelpdu::detail::BufferAccess::lendFront(CIPByteBuffer& source, int count,
   if (lent <= 0) return;
   view.buffer = source.buffer;
   view.length = static_cast<unsigned int>(lent);
+  view.capacity = lent;
 }

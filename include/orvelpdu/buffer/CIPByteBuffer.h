@@ -58,7 +58,10 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
 
   // ---- Storage and state ----
 
-  // The first held byte (not a copy), or null when no block is held.
+  // The first held byte (not a copy), or null when no block is held. A buffer handed to a
+  // TLV value parser (CTLV::setValueData) may show bytes that are not its own; the writable
+  // overload then first copies them into a block of its own (which may throw std::bad_alloc),
+  // so that writing through it changes this buffer alone.
   unsigned char* getBuffer();
   const unsigned char* getBuffer() const;
   // Releases the held block (unless `p` points into it, see below) and installs `p`, which may
@@ -219,14 +222,23 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   void assignBytes(const unsigned char* src, int count);
   // Drops `count` bytes from the front, 0 < count < length.
   void dropFront(int count);
+  // True while the buffer shows bytes lent to it (see `block`).
+  bool showsLentBytes() const;
+  // Copies the lent bytes, those already removed included, into a block of this buffer's
+  // own and keeps its place in them; nothing when no bytes are lent. Throws std::bad_alloc
+  // before changing anything.
+  void ownLentBytes();
 
   unsigned char* buffer;  // first held byte, inside `block`
   unsigned int length;    // bytes held from `buffer` on; never above 2^31 - 1
   // Start of the held allocation, or null. Null with a non-null `buffer`: the bytes are
   // another buffer's, lent for the length of one library call (BufferAccess); they are never
-  // released or moved, and the first change that needs room copies them into a block.
+  // released, moved or written. Reads and removals from the front use them where they lie;
+  // every other change, and the writable getBuffer(), first copies them into a block.
   unsigned char* block;
-  int capacity;    // bytes usable from `block` on, when `sizeKnown`
+  // Bytes usable from `block` on, when `sizeKnown`. For lent bytes: the number lent, counted
+  // from the first one lent, so the lent bytes start `capacity - length` before `buffer`.
+  int capacity;
   bool sizeKnown;  // false for a block handed in by the caller
 };
 
