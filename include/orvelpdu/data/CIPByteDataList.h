@@ -20,8 +20,9 @@
 // destroyValue, exactly once. resetValues, setData and
 // assignment call destroyValue virtually, so a derived override sees the items they dispose
 // of; the destructor uses this class's own destroyValue, since the derived part of the object
-// is already gone by then. Lists that share items may be destroyed on different threads; any
-// one list is still used by one thread at a time.
+// is already gone by then. Lists that share items may be destroyed on different threads, and
+// one list may be copied (copy constructor, or assignment from it) on several threads at once,
+// as reading a const object is; otherwise any one list is used by one thread at a time.
 //
 // Limits that keep the wire form honest:
 //   - addValue refuses an item once the list holds the maximum count or more, and refuses null;
@@ -56,7 +57,8 @@ namespace orvelpdu::detail {
 // which then disposes of it without counting. Once a copy shares the item, every list holding
 // it points at the same `holders`, the number of those lists; the one that brings it to zero
 // deletes it and disposes of the item. Mutable: copying a list makes its source's items
-// countable, though the source is otherwise left as it is.
+// countable, though the source is otherwise left as it is. Copies of one source may be made
+// on several threads at once, so `holders` is read and set with atomic steps (std::atomic_ref).
 struct ListEntry {
   CIPByteData* item;
   mutable std::atomic<long>* holders;
