@@ -153,20 +153,27 @@ int CIPByteDataList::setData(CIPByteBuffer& buffer) {
   const int expected = std::min(
       {count, maximumCount, static_cast<int>(buffer.getLength()), orvelpdu::detail::kReserveLimit});
   if (expected > 0) items.reserve(static_cast<size_t>(expected));
-  // The count alone never drives the loop: a position that finds no bytes ends it, so a
-  // count read from missing bytes, or one that overstates the input, creates nothing.
+  // The count alone never drives the loop: a position that finds no bytes ends it, and
+  // positions that consume nothing (a null from the factory, an item that takes no bytes) may
+  // number at most the bytes held once the count is read. So the work stays proportional to
+  // the input whatever the count says, while items that consume bytes are never cut short.
+  long long idleLeft = buffer.getLength();
   for (int position = 0; position < count && !buffer.isEmpty(); ++position) {
+    const unsigned int before = buffer.getLength();
     CIPByteData* item = createValue();
-    if (item == nullptr) continue;
-    try {
-      item->setData(buffer);
-      if (addValue(item) == 1) continue;
-    } catch (...) {
-      // Not yet in the list, so nobody else would ever dispose of it.
-      destroyValue(item);
-      throw;
+    if (item != nullptr) {
+      bool kept = false;
+      try {
+        item->setData(buffer);
+        kept = addValue(item) == 1;
+      } catch (...) {
+        // Not yet in the list, so nobody else would ever dispose of it.
+        destroyValue(item);
+        throw;
+      }
+      if (!kept) destroyValue(item);
     }
-    destroyValue(item);
+    if (buffer.getLength() >= before && --idleLeft < 0) break;
   }
   return 1;
 }

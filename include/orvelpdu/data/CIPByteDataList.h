@@ -30,7 +30,9 @@
 //     255 items with BYTE_SIZE, more than 65535 with SHORT_SIZE;
 //   - setData never makes items out of missing bytes: it stops at the first position that
 //     finds the buffer empty, so a count read from a short buffer (the 0xCD fill) or a count
-//     larger than the input costs no more than the input holds.
+//     larger than the input costs no more than the input holds. Positions that consume no
+//     byte (a null from the factory, an item that takes nothing) are bounded too: once more of
+//     them have passed than bytes were held after the count, parsing stops.
 //
 // Exceptions. The list raises none of its own; std::bad_alloc (and anything an item or the
 // factory throws) passes through to the caller:
@@ -85,8 +87,9 @@ class ORVELPDU_API CIPByteDataList : public CIPByteData {
 
   // Parses a count and then up to that many items, each made by createValue and filled by
   // its own setData, from the front of `buffer`. The list is emptied first (resetValues),
-  // whatever follows. Positions are parsed in order until the count is reached or a position
-  // finds the buffer empty. A null factory result skips its position without reading. Each
+  // whatever follows. Positions are parsed in order until the count is reached, a position
+  // finds the buffer empty, or more positions have consumed nothing than bytes were held after
+  // the count. A null factory result skips its position without reading. Each
   // parsed item is offered to addValue; one the list has no room for is disposed of with
   // destroyValue, so the buffer is consumed past every parsed position even when the list is
   // full. The items' own results are not examined. Returns 1.
