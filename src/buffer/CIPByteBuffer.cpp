@@ -319,7 +319,10 @@ void CIPByteBuffer::appendString(char* s, int count) {
 
 void CIPByteBuffer::appendCString(char* s) {
   if (s == nullptr) return;
-  appendString0(s, static_cast<int>(std::strlen(s)));
+  const size_t n = std::strlen(s);
+  // As any append past the largest length: refused, never cut to the low 32 bits.
+  if (n > static_cast<size_t>(kMaxLength)) throw std::bad_alloc();
+  appendString0(s, static_cast<int>(n));
 }
 
 void CIPByteBuffer::appendCString(CString& s) {
@@ -496,6 +499,8 @@ int CIPByteBuffer::operator<<(char const& v) {
 int CIPByteBuffer::operator<<(char const* text) {
   if (text == nullptr) return 1;
   const size_t n = std::strlen(text);
+  // The result, strlen + 1, must fit an int too.
+  if (n >= static_cast<size_t>(kMaxLength)) throw std::bad_alloc();
   appendBytes0(reinterpret_cast<unsigned char*>(const_cast<char*>(text)), static_cast<int>(n));
   return static_cast<int>(n) + 1;
 }

@@ -15,6 +15,7 @@
 
 #include "support/FailingNew.h"
 #include "support/Hex.h"
+#include "support/HugeText.h"
 
 namespace {
 
@@ -363,6 +364,17 @@ TEST(CIPByteBuffer, RemovingTextsIntoTheBuffersOwnBytesCopiesAsIfThroughATempora
   EXPECT_EQ(3, limit);
   // The text and its NUL landed on bytes 1..4 (61 61 62 63 00); the field's 4 bytes went.
   EXPECT_EQ("00", hexOf(c));
+}
+
+TEST(CIPByteBuffer, TextsLongerThanTheLargestBufferAreRefusedNotCut) {
+  const char* huge = orvelpdu::test::hugeText();
+  if (huge == nullptr) GTEST_SKIP() << orvelpdu::test::hugeTextAbsence();
+  ASSERT_EQ(orvelpdu::test::kHugeTextLength, std::strlen(huge));
+  CIPByteBuffer b = bufferFromHex("01");
+  // Counted as an int, 2^32 + 3 characters are 3: the buffer must refuse, not append 3.
+  EXPECT_THROW(b.appendCString(const_cast<char*>(huge)), std::bad_alloc);
+  EXPECT_THROW(b << huge, std::bad_alloc);
+  EXPECT_EQ("01", hexOf(b));
 }
 
 // ---- Appending ----

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 
 #include "support/Hex.h"
+#include "support/HugeText.h"
 #include "textmsg/SubmitTextResp.h"
 
 namespace {
@@ -316,6 +318,21 @@ TEST(Hex, ParsesPairsAndNamesBadInput) {
   EXPECT_FALSE(textmsg::fromHex("abc", out, error));
   EXPECT_EQ("odd number of hex digits", error);
   EXPECT_EQ("0A FF 10", hexOf(out));
+}
+
+TEST(SubmitText, TextLongerThanAnIntCanCountIsRefusedNotSentShort) {
+  const char* huge = orvelpdu::test::hugeText();
+  if (huge == nullptr) GTEST_SKIP() << orvelpdu::test::hugeTextAbsence();
+  SubmitText pdu;
+  fill(pdu);
+  EXPECT_THROW(pdu.text = huge, std::bad_alloc);
+  EXPECT_THROW(pdu.sender = huge, std::bad_alloc);
+  CIPByteBuffer wire;
+  ASSERT_EQ(1, pdu.getData(wire));
+  SubmitText back;
+  ASSERT_EQ(1, back.setData(wire)) << back.error();
+  EXPECT_TRUE(back.text == pdu.text);
+  EXPECT_TRUE(back.sender == pdu.sender);
 }
 
 }  // namespace

@@ -114,7 +114,8 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   // As appendBytes0 / appendBytes, for characters.
   void appendString0(char* s, int count);
   void appendString(char* s, int count);
-  // The strlen(s) characters of `s`, without a NUL. A null `s` appends nothing.
+  // The strlen(s) characters of `s`, without a NUL. A null `s` appends nothing. A text longer
+  // than 2^31 - 1 characters is refused with std::bad_alloc, as any append past that length.
   void appendCString(char* s);
   // All characters `s` holds by its length count, NUL bytes included, without a terminating
   // NUL; afterwards `s` holds only the text before its first NUL (its length is recounted).
@@ -173,6 +174,8 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   int operator<<(unsigned short const& v);
   int operator<<(char const& v);
   // Appends the text without a NUL; returns strlen + 1. A null text appends nothing, returns 1.
+  // A text of 2^31 - 1 characters or more, whose result an int cannot hold, is refused with
+  // std::bad_alloc.
   int operator<<(char const* text);
 
   // Store the removed field (the fill value on a short buffer, which then ends empty).
