@@ -25,6 +25,13 @@
 // adopting constructor that leaves the length at 0 also releases the block, so getBuffer() is
 // then null.
 //
+// The buffer a TLV value parser is handed (CTLV::setValueData) may show the value's bytes where
+// they lie in the input rather than a copy. It behaves in every operation as a buffer owning
+// those bytes: reads and removals from the front use them in place, and any other change, or
+// the writable getBuffer(), first copies them into a block of its own (so setLength, setBuffer
+// and getBuffer may then throw std::bad_alloc). The input's bytes are never released, moved
+// or written through it.
+//
 // Allocation failure: std::bad_alloc from the global operator new passes through unchanged,
 // and every operation obtains its storage before changing anything, so the buffer (and a
 // destination buffer or string it fills) is then exactly as it was.
