@@ -12,7 +12,7 @@ namespace orvelpdu::test {
 constexpr std::size_t kHugeTextLength = (std::size_t{1} << 32) + 3;
 
 // The text, mapped once per process and never unmapped; null when it cannot be mapped, or
-// under valgrind, whose byte-by-byte strlen would take minutes over it. hugeTextAbsence()
+// under valgrind, whose instrumented strlen would have to read all 4 GiB. hugeTextAbsence()
 // then says why, for GTEST_SKIP.
 const char* hugeText();
 const char* hugeTextAbsence();
