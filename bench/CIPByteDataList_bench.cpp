@@ -128,6 +128,60 @@ void parseIntCountListHand(benchmark::State& state) {
   tally.report(state, n);
 }
 
+// An item that refuses a buffer too short for its four bytes without taking any of them.
+class FourByteItem : public CIPByteData {
+ public:
+  int setData(CIPByteBuffer& buffer) override {
+    if (buffer.getLength() < 4) return 0;
+    value = buffer.removeInt();
+    return 1;
+  }
+  int getData(CIPByteBuffer& buffer) override {
+    buffer.appendInt(value);
+    return 1;
+  }
+  int value = 0;
+};
+
+// Makes FourByteItems, or nothing at all; counts its calls.
+class FourByteList : public CIPByteDataList {
+ public:
+  explicit FourByteList(bool makesNothing)
+      : CIPByteDataList(0x7FFFFFFF, INT_SIZE), makesNothing_(makesNothing) {}
+  long calls = 0;
+
+ protected:
+  CIPByteData* createValue() override {
+    ++calls;
+    return makesNothing_ ? nullptr : new FourByteItem;
+  }
+
+ private:
+  bool makesNothing_;
+};
+
+// A hostile count: 2147483647 items promised in seven bytes, whose three item bytes no item
+// can use (argument 0: the items refuse them without taking them; 1: the factory makes
+// none). Parsing must cost what seven bytes cost, microseconds at most, not what the count
+// says; "factory_calls" shows the positions tried per parse.
+void parseHugeCountInSevenBytes(benchmark::State& state) {
+  CIPByteBuffer wire;
+  wire.appendInt(0x7FFFFFFF);
+  for (int i = 0; i < 3; ++i) wire.appendByte(0xAB);
+  FourByteList list(state.range(0) == 1);
+  AllocationTally tally;
+  for (auto _ : state) {
+    tally.begin();
+    CIPByteBuffer in(wire);
+    list.setData(in);
+    tally.end();
+    benchmark::DoNotOptimize(list.getCount());
+  }
+  tally.report(state);
+  state.counters["factory_calls"] =
+      static_cast<double>(list.calls) / static_cast<double>(state.iterations());
+}
+
 using orvelpdu::bench::scalingSeries;
 
 BENCHMARK(encodeList)
@@ -152,5 +206,12 @@ BENCHMARK(parseShortCountList)
     ->Arg(16384)
     ->Arg(65535)
     ->Apply(scalingSeries);
+
+BENCHMARK(parseHugeCountInSevenBytes)
+    ->Name("Hostile/list_parse_count_2147483647_in_7_bytes")
+    ->ArgName("null_factory")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

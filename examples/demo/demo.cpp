@@ -2,8 +2,13 @@
 // text-messaging protocol.
 //
 //   demo                 build a SubmitText, encode it, dump it, parse it back, answer it
-//   demo decode HEX...   decode your own bytes (or hex read from standard input) as a
-//                        SubmitText or a SubmitTextResp, chosen by command id
+//   demo decode HEX...   decode your own bytes (or hex read from standard input): one PDU or
+//                        several back to back, each a SubmitText or a SubmitTextResp, chosen
+//                        by command id
+//   demo --help          the usage
+//
+// Received text is shown with every byte outside printable ASCII, and the backslash, written
+// as \xHH, so that a PDU cannot send escape sequences to the terminal.
 //
 // Exit status: 0 on success, 2 on bad input (not hex, odd digits, malformed PDU).
 #include <cstdint>
@@ -19,6 +24,37 @@ namespace {
 
 using textmsg::SubmitText;
 using textmsg::SubmitTextResp;
+
+const char kUsage[] =
+    "usage: demo                 build, encode, dump and parse back a SubmitText\n"
+    "       demo decode [HEX...] decode PDUs given as hex (or read from standard input),\n"
+    "                            one or several back to back; exit status 2 on bad input\n"
+    "       demo --help          this text\n"
+    "Text fields are shown with bytes outside printable ASCII, and the backslash, as \\xHH.\n";
+
+// `n` bytes at `p` as they may be shown on a terminal: printable ASCII as it is, every other
+// byte (control bytes, bytes above 0x7E) and the backslash as \xHH.
+std::string printable(const char* p, size_t n) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  for (size_t i = 0; i < n; ++i) {
+    const auto c = static_cast<unsigned char>(p[i]);
+    if (c >= 0x20 && c <= 0x7E && c != '\\') {
+      out.push_back(static_cast<char>(c));
+    } else {
+      out += "\\x";
+      out.push_back(kDigits[c >> 4]);
+      out.push_back(kDigits[c & 0x0F]);
+    }
+  }
+  return out;
+}
+
+std::string printable(const CString& s) {
+  return printable(static_cast<const char*>(s), static_cast<size_t>(s.GetLength()));
+}
+
+std::string printable(const std::string& s) { return printable(s.data(), s.size()); }
 
 // Walks encoded bytes field by field with the buffer's own remove operations and prints
 // offset, width, field name and value, so the wire layout can be read off the screen.
@@ -58,8 +94,7 @@ class Annotator {
     const unsigned at = offset();
     CString s;
     in_.removeCString(s);
-    std::printf("  %4u  %2u  %-22s \"%s\" + NUL\n", at, offset() - at, field,
-                static_cast<const char*>(s));
+    std::printf("  %4u  %2u  %-22s \"%s\" + NUL\n", at, offset() - at, field, printable(s).c_str());
   }
   void bytes(const char* field, int count) {
     const unsigned at = offset();
@@ -121,18 +156,23 @@ void annotateSubmitText(const CIPByteBuffer& wire) {
   }
 }
 
-void printSubmitText(SubmitText& pdu) {
+void printHeader(textmsg::Message& pdu) {
+  const int status = pdu.getCommandStatus();
+  std::printf("  command status   %d (0x%08X)\n", status, static_cast<unsigned>(status));
   std::printf("  sequence number  %d\n", pdu.getSequenceNumber());
-  std::printf("  sender           %s\n", static_cast<const char*>(pdu.sender));
+}
+
+void printSubmitText(SubmitText& pdu) {
+  printHeader(pdu);
+  std::printf("  sender           %s\n", printable(pdu.sender).c_str());
   for (int i = 0; i < pdu.recipients.getCount(); ++i) {
     const auto& r = pdu.recipients.at(i);
     std::printf("  recipient %d      type %u, %s\n", i + 1, r.type(),
-                static_cast<const char*>(r.address()));
+                printable(r.address()).c_str());
   }
   std::printf("  priority         %u\n", pdu.priority);
   std::printf("  validity         %d s\n", pdu.validitySeconds);
-  std::printf("  text             \"%.*s\"\n", pdu.text.GetLength(),
-              static_cast<const char*>(pdu.text));
+  std::printf("  text             \"%s\"\n", printable(pdu.text).c_str());
   if (pdu.reference.hasValue()) std::printf("  reference        %d\n", pdu.reference.getValue());
   if (pdu.segmentCount.hasValue()) {
     std::printf("  segment count    %d\n", pdu.segmentCount.getValue());
@@ -141,7 +181,7 @@ void printSubmitText(SubmitText& pdu) {
   if (pdu.callback.hasValue()) {
     CString callback;
     pdu.callback.getValue(callback);
-    std::printf("  callback         %s\n", static_cast<const char*>(callback));
+    std::printf("  callback         %s\n", printable(callback).c_str());
   }
   if (pdu.userDataHeader.hasValue()) {
     CIPByteBuffer udh;
@@ -171,7 +211,7 @@ int runDemo() {
 
   CIPByteBuffer wire;
   if (request.getData(wire) == 0) {
-    std::printf("encoding failed: %s\n", request.error().c_str());
+    std::printf("encoding failed: %s\n", printable(request.error()).c_str());
     return 1;
   }
   CString dump;
@@ -187,7 +227,7 @@ int runDemo() {
   SubmitText received;
   CIPByteBuffer in(wire);
   if (received.setData(in) == 0) {
-    std::printf("parsing failed: %s\n", received.error().c_str());
+    std::printf("parsing failed: %s\n", printable(received.error()).c_str());
     return 1;
   }
   printSubmitText(received);
@@ -202,15 +242,12 @@ int runDemo() {
   return 0;
 }
 
-int decode(const std::string& hex) {
-  CIPByteBuffer bytes;
-  std::string error;
-  if (!textmsg::fromHex(hex, bytes, error)) {
-    std::fprintf(stderr, "demo decode: %s\n", error.c_str());
-    return 2;
-  }
+// Decodes the PDU at the front of `bytes` and shows it; the first of several is numbered 1.
+// Returns 0, or 2 with the reason on standard error.
+int decodeOne(CIPByteBuffer& bytes, int number) {
+  const std::string which = "demo decode: PDU " + std::to_string(number) + ": ";
   if (bytes.getLength() < 8) {
-    std::fprintf(stderr, "demo decode: %u bytes cannot hold a PDU header\n", bytes.getLength());
+    std::fprintf(stderr, "%s%u bytes cannot hold a PDU header\n", which.c_str(), bytes.getLength());
     return 2;
   }
   CIPByteBuffer probe;
@@ -225,30 +262,47 @@ int decode(const std::string& hex) {
   } else if (id == SubmitTextResp::kCommandId) {
     pdu = &response;
   } else {
-    std::fprintf(stderr, "demo decode: unknown command id 0x%08X\n", static_cast<unsigned>(id));
+    std::fprintf(stderr, "%sunknown command id 0x%08X\n", which.c_str(), static_cast<unsigned>(id));
     return 2;
   }
   if (pdu->setData(bytes) == 0) {
-    std::fprintf(stderr, "demo decode: malformed PDU: %s\n", pdu->error().c_str());
+    std::fprintf(stderr, "%smalformed PDU: %s\n", which.c_str(), printable(pdu->error()).c_str());
     return 2;
   }
-  if (!bytes.isEmpty()) {
-    std::fprintf(stderr, "demo decode: %u bytes after the PDU\n", bytes.getLength());
-    return 2;
-  }
+  if (number > 1) std::printf("\n");
   if (pdu == &submit) {
     std::printf("SubmitText\n");
     printSubmitText(submit);
   } else {
-    std::printf("SubmitTextResp\n  sequence number  %d\n  message id       %s\n",
-                response.getSequenceNumber(), static_cast<const char*>(response.messageId));
+    std::printf("SubmitTextResp\n");
+    printHeader(response);
+    std::printf("  message id       %s\n", printable(response.messageId).c_str());
   }
+  return 0;
+}
+
+// Decodes every PDU the hex holds, back to back, stopping at the first that fails.
+int decode(const std::string& hex) {
+  CIPByteBuffer bytes;
+  std::string error;
+  if (!textmsg::fromHex(hex, bytes, error)) {
+    std::fprintf(stderr, "demo decode: %s\n", printable(error).c_str());
+    return 2;
+  }
+  int number = 1;
+  do {
+    if (decodeOne(bytes, number++) != 0) return 2;
+  } while (!bytes.isEmpty());
   return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   if (argc >= 2 && std::string(argv[1]) == "decode") {
     std::string hex;
     if (argc == 2) {
@@ -258,7 +312,7 @@ int main(int argc, char** argv) {
     return decode(hex);
   }
   if (argc >= 2) {
-    std::fprintf(stderr, "usage: demo [decode [HEX...]]\n");
+    std::fputs(kUsage, stderr);
     return 2;
   }
   return runDemo();

@@ -1,6 +1,7 @@
 #include "Message.h"
 
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 namespace textmsg {
@@ -58,6 +59,21 @@ int Message::takeCString(CIPByteBuffer& in, CString& out, const char* field) {
   if (in.isEmpty()) return fail(std::string("body ends before the ") + field);
   if (!orvelpdu::takeCString(in, out))
     return fail(std::string(field) + " is not ended by a NUL byte");
+  return 1;
+}
+
+int Message::checkNoNul(const CString& text, const char* field) {
+  const char* chars = text;
+  if (std::memchr(chars, 0, static_cast<size_t>(text.GetLength())) != nullptr) {
+    return fail(std::string(field) + " holds a NUL byte, which its field cannot carry");
+  }
+  return 1;
+}
+
+int Message::putCString(CIPByteBuffer& out, const CString& text, const char* field) {
+  if (checkNoNul(text, field) == 0) return 0;
+  out.appendString0(const_cast<char*>(static_cast<const char*>(text)), text.GetLength());
+  out.appendByte(0);
   return 1;
 }
 

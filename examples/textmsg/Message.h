@@ -43,6 +43,11 @@ class Message : public CPDU {
   // Removes a NUL-ended C-string field; 0 (and error()), removing nothing, when the NUL is
   // missing.
   int takeCString(CIPByteBuffer& in, CString& out, const char* field);
+  // Appends `text` as a NUL-ended C-string field. 0 (and error()), with nothing appended, when
+  // the text holds a NUL itself: the peer would read only the part before it.
+  int putCString(CIPByteBuffer& out, const CString& text, const char* field);
+  // 1 when `text` holds no NUL among its counted characters; else 0 and error() names `field`.
+  int checkNoNul(const CString& text, const char* field);
 
  private:
   int commandId_;

@@ -26,8 +26,7 @@ SubmitText::SubmitText() : Message(kCommandId) {}
 int SubmitText::getBody(CIPByteBuffer& out) {
   const int textLength = text.GetLength();
   if (textLength > kMaxText) return fail("message text longer than 65535 bytes");
-  out.appendCString(const_cast<char*>(static_cast<const char*>(sender)));
-  out.appendByte(0);
+  if (putCString(out, sender, "sender") == 0) return 0;
   if (recipients.getData(out) == 0) return fail("too many recipients");
   out.appendByte(priority);
   out.appendInt(validitySeconds);
@@ -58,6 +57,11 @@ int SubmitText::setBody(CIPByteBuffer& in) {
 int SubmitText::getOptionalBody(CIPByteBuffer& out) {
   CTLV* const all[] = {&reference,      &segmentCount, &expiry,      &callback,
                        &userDataHeader, &reportWanted, &messageClass};
+  if (callback.hasValue()) {
+    CString address;
+    callback.getValue(address);
+    if (checkNoNul(address, "callback address") == 0) return 0;
+  }
   for (CTLV* tlv : all) {
     // getData also returns 0 for a parameter without a value, which is simply not sent.
     if (tlv->hasValue() && tlv->getData(out) == 0) {

@@ -14,6 +14,8 @@
 //   0x0102 segment count (u-byte)   0x0106 report wanted (no value)
 //   0x0103 expiry (int)             0x0107 message class (byte)
 //   0x0104 callback address (string)
+// A sender or callback address holding a NUL byte is refused when encoding (getData returns
+// 0 and error() names it), since the peer would read only the part before the NUL.
 #ifndef TEXTMSG_SUBMITTEXT_H_
 #define TEXTMSG_SUBMITTEXT_H_
 

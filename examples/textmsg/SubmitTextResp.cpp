@@ -8,11 +8,7 @@ SubmitTextResp::SubmitTextResp(CPDU& request) : SubmitTextResp() {
   setSequenceNumber(request.getSequenceNumber());
 }
 
-int SubmitTextResp::getBody(CIPByteBuffer& out) {
-  out.appendCString(const_cast<char*>(static_cast<const char*>(messageId)));
-  out.appendByte(0);
-  return 1;
-}
+int SubmitTextResp::getBody(CIPByteBuffer& out) { return putCString(out, messageId, "message id"); }
 
 int SubmitTextResp::setBody(CIPByteBuffer& in) { return takeCString(in, messageId, "message id"); }
 

@@ -1,5 +1,6 @@
 // SubmitTextResp (command id 0x80000021) answers a SubmitText: its sequence number is the
 // request's, its body the message id the peer gave the message, a NUL-ended C-string field.
+// A message id holding a NUL byte is refused when encoding (getData returns 0, error() says so).
 #ifndef TEXTMSG_SUBMITTEXTRESP_H_
 #define TEXTMSG_SUBMITTEXTRESP_H_
 

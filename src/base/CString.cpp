@@ -1,16 +1,32 @@
 #include "orvelpdu/base/CString.h"
 
+#include <climits>
 #include <cstring>
+#include <new>
 
-CString::CString(const char* text) : text_(text == nullptr ? "" : text) {}
+namespace {
+
+// The length of `text` (0 for null), refused with std::bad_alloc when adding it to `held`
+// characters would pass what GetLength's int can count: such a text is never cut short.
+std::size_t countedLength(const char* text, std::size_t held = 0) {
+  const std::size_t n = text == nullptr ? 0 : std::strlen(text);
+  if (n > static_cast<std::size_t>(INT_MAX) - held) throw std::bad_alloc();
+  return n;
+}
+
+}  // namespace
+
+CString::CString(const char* text) : text_(text == nullptr ? "" : text, countedLength(text)) {}
 
 CString& CString::operator=(const char* text) {
-  text_.assign(text == nullptr ? "" : text);
+  const std::size_t n = countedLength(text);
+  text_.assign(text == nullptr ? "" : text, n);
   return *this;
 }
 
 CString& CString::operator+=(const char* text) {
-  if (text != nullptr) text_.append(text);
+  const std::size_t n = countedLength(text, text_.size());
+  if (n > 0) text_.append(text, n);
   return *this;
 }
 

@@ -13,8 +13,9 @@ class BufferAccess {
   // Makes `view` show the first min(count, length) bytes of `source` in place, as if they had
   // been copied into it (an empty view, with no block, when that is 0 or less). Whatever
   // `view` held before is released. The view reads and removes the lent bytes without copying
-  // them; its first operation that needs room copies them into a block of its own. The bytes
-  // stay `source`'s: `source` keeps them until the caller removes them.
+  // them; any other change, and its writable getBuffer(), first copies them into a block of
+  // its own. The bytes stay `source`'s, never released or written through the view: `source`
+  // keeps them until the caller removes them.
   // REQUIRES: &view != &source, and neither `source` is changed nor its bytes are removed while
   // `view` still shows lent bytes (empty() or destroying `view` ends that).
   static void lendFront(CIPByteBuffer& source, int count, CIPByteBuffer& view);

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <string>
 
@@ -30,6 +31,13 @@ int grownCapacity(int current, int needed) {
 }
 
 size_t bytes(int n) { return static_cast<size_t>(n); }
+
+// first <= p <= last in the total order of pointers, so that a pointer into another block
+// compares without undefined behaviour.
+bool within(const unsigned char* p, const unsigned char* first, const unsigned char* last) {
+  const std::less_equal<const unsigned char*> notAfter;
+  return notAfter(first, p) && notAfter(p, last);
+}
 
 }  // namespace
 }  // namespace orvelpdu::detail
@@ -154,11 +162,46 @@ void CIPByteBuffer::dropFront(int count) {
   length -= static_cast<unsigned int>(count);
 }
 
+bool CIPByteBuffer::showsLentBytes() const { return block == nullptr && buffer != nullptr; }
+
+void CIPByteBuffer::ownLentBytes() {
+  if (!showsLentBytes()) return;
+  // The lent bytes run from `capacity - length` bytes before the first one shown (those
+  // already removed) to the end of those shown; all of them are copied, so that the view
+  // keeps its place in them and setBuffer may still point anywhere among them.
+  const long long removed = capacity - static_cast<long long>(length);
+  const unsigned char* first = buffer - removed;
+  auto* p = static_cast<unsigned char*>(::operator new(bytes(capacity)));
+  std::memcpy(p, first, bytes(capacity));
+  block = p;
+  buffer = p + removed;
+  sizeKnown = true;
+}
+
 // ---- Storage and state ----
 
 void CIPByteBuffer::setBuffer(unsigned char* p) {
-  const bool insideHeld =
-      p != nullptr && block != nullptr && p >= block && (p == buffer || p < block + capacity);
+  if (showsLentBytes()) {
+    // The lent bytes are this view's block as far as setBuffer is concerned: a pointer among
+    // them (or to their end) keeps them, in a copy of the view's own; any other pointer is a
+    // new block, and the lent bytes, never this view's to release, are simply let go of.
+    const unsigned char* first = buffer - (capacity - static_cast<long long>(length));
+    if (p != nullptr && orvelpdu::detail::within(p, first, first + capacity)) {
+      const long long offset = p - first;
+      ownLentBytes();
+      p = block + offset;
+    } else {
+      buffer = nullptr;
+      length = 0;
+      capacity = 0;
+    }
+  }
+  // The held block as far as this buffer knows it: `capacity` bytes, the size of a block it
+  // made or the furthest an adopted block was said to reach. Its end counts as inside too:
+  // it lies inside an adopted block that holds more, and releasing the block for it would
+  // leave the buffer holding a pointer into freed memory.
+  const bool insideHeld = p != nullptr && block != nullptr &&
+                          (p == buffer || orvelpdu::detail::within(p, block, block + capacity));
   if (insideHeld) {
     buffer = p;
   } else {
@@ -173,11 +216,9 @@ void CIPByteBuffer::setBuffer(unsigned char* p) {
 
 void CIPByteBuffer::setLength(unsigned int n) {
   if (buffer == nullptr) return;
-  if (block == nullptr) {
-    // Lent bytes: only as many as were lent are known to be there.
-    length = std::min(length, n);
-    return;
-  }
+  // A shortened view of lent bytes could not expose them again later, as an owning buffer
+  // can: it takes its own copy, clamped as a block it made.
+  ownLentBytes();
   const long long offset = buffer - block;
   const long long limit = (sizeKnown ? capacity : kMaxLength) - offset;
   unsigned int clamped = static_cast<unsigned int>(std::min<long long>(n, limit));
@@ -213,6 +254,8 @@ void CIPByteBuffer::appendBytes0(int count) {
     if (count <= -len) {
       empty();
     } else {
+      // As for setLength: the dropped bytes must stay there for a later setLength.
+      ownLentBytes();
       length = static_cast<unsigned int>(len + count);
     }
     return;
@@ -259,7 +302,10 @@ void CIPByteBuffer::appendString(char* s, int count) {
 
 void CIPByteBuffer::appendCString(char* s) {
   if (s == nullptr) return;
-  appendString0(s, static_cast<int>(std::strlen(s)));
+  const size_t n = std::strlen(s);
+  // As any append past the largest length: refused, never cut to the low 32 bits.
+  if (n > static_cast<size_t>(kMaxLength)) throw std::bad_alloc();
+  appendString0(s, static_cast<int>(n));
 }
 
 void CIPByteBuffer::appendCString(CString& s) {
@@ -314,7 +360,8 @@ void CIPByteBuffer::removeString(char* dst, int count) {
   if (count < 0) return;
   if (dst != nullptr) {
     const int n = std::min(count, static_cast<int>(length));
-    if (n > 0) std::memcpy(dst, buffer, bytes(n));
+    // dst may lie in this buffer's own bytes; memmove copies as if through a temporary.
+    if (n > 0) std::memmove(dst, buffer, bytes(n));
   }
   removeBytes0(count);
 }
@@ -356,7 +403,7 @@ int CIPByteBuffer::removeCString(char* dst, int* limit) {
     if (limit != nullptr) *limit = text < kMaxLength ? text + 1 : kMaxLength;
     return 0;
   }
-  std::memcpy(dst, buffer, bytes(text));
+  std::memmove(dst, buffer, bytes(text));
   dst[text] = '\0';
   if (limit != nullptr) *limit = text;
   const int removed = text < len ? text + 1 : text;
@@ -369,6 +416,8 @@ int CIPByteBuffer::removeCString(char* dst, int* limit) {
 int CIPByteBuffer::operator<<(char const* text) {
   if (text == nullptr) return 1;
   const size_t n = std::strlen(text);
+  // The result, strlen + 1, must fit an int too.
+  if (n >= static_cast<size_t>(kMaxLength)) throw std::bad_alloc();
   appendBytes0(reinterpret_cast<unsigned char*>(const_cast<char*>(text)), static_cast<int>(n));
   return static_cast<int>(n) + 1;
 }
@@ -401,4 +450,5 @@ void orvelpdu::detail::BufferAccess::lendFront(CIPByteBuffer& source, int count,
   if (lent <= 0) return;
   view.buffer = source.buffer;
   view.length = static_cast<unsigned int>(lent);
+  view.capacity = lent;
 }

@@ -1,6 +1,7 @@
 #include "orvelpdu/data/CIPByteDataList.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 
 #include "orvelpdu/base/MemoryRegistry.h"
@@ -19,25 +20,40 @@ constexpr int kMaxShortCount = 65535;
 // The most item slots setData reserves before it has parsed any item.
 constexpr int kReserveLimit = 256;
 
-// Makes `copy`, an entry-for-entry copy of `source`, hold every item of `source` too. Items
-// that only `source` has held so far get their count first, all of them before anything else
-// changes, so that a failed allocation leaves both sequences as they were.
-void share(const std::vector<ListEntry>& source, std::vector<ListEntry>& copy) {
-  std::size_t made = 0;
-  try {
-    for (; made < copy.size(); ++made) {
-      if (copy[made].holders == nullptr) copy[made].holders = new std::atomic<long>(1);
+// The hold count of an entry's item, read or published by one atomic step: copies of one
+// source list may be made on several threads at once, and each of them may be the first to
+// make an item countable.
+std::atomic_ref<std::atomic<long>*> holdersOf(const ListEntry& entry) {
+  return std::atomic_ref<std::atomic<long>*>(entry.holders);
+}
+
+static_assert(alignof(std::atomic<long>*) >=
+                  std::atomic_ref<std::atomic<long>*>::required_alignment,
+              "an entry's count pointer must be usable through std::atomic_ref");
+
+// A list of entries holding every item of `source` too, in order. Items that only one list
+// has held so far get their count first; should that fail, no hold has been taken, and a
+// count already published only stands for the one list holding it. Several threads may do
+// this for one source at once: the first count published for an item is the one all use.
+std::vector<ListEntry> share(const std::vector<ListEntry>& source) {
+  std::vector<ListEntry> copy;
+  copy.reserve(source.size());
+  for (const ListEntry& entry : source) {
+    std::atomic<long>* counted = holdersOf(entry).load(std::memory_order_acquire);
+    if (counted != nullptr) continue;
+    auto* made = new std::atomic<long>(1);
+    // acq_rel: a copier that finds the count another published must see it constructed.
+    if (!holdersOf(entry).compare_exchange_strong(counted, made, std::memory_order_acq_rel)) {
+      delete made;
     }
-  } catch (...) {
-    for (std::size_t i = 0; i < made; ++i) {
-      if (source[i].holders == nullptr) delete copy[i].holders;
-    }
-    throw;
   }
-  for (std::size_t i = 0; i < copy.size(); ++i) {
-    source[i].holders = copy[i].holders;
-    copy[i].holders->fetch_add(1, std::memory_order_relaxed);
+  for (const ListEntry& entry : source) {
+    std::atomic<long>* counted = holdersOf(entry).load(std::memory_order_acquire);
+    // The source holds the item throughout, so the count cannot reach zero meanwhile.
+    counted->fetch_add(1, std::memory_order_relaxed);
+    copy.push_back(ListEntry{entry.item, counted});
   }
+  return copy;
 }
 
 }  // namespace
@@ -54,18 +70,15 @@ CIPByteDataList::CIPByteDataList(int maximum, int width)
 
 CIPByteDataList::CIPByteDataList(const CIPByteDataList& other)
     : CIPByteData(other),
-      items(other.items),
+      items(orvelpdu::detail::share(other.items)),
       maximumCount(other.maximumCount),
-      countWidth(other.countWidth) {
-  orvelpdu::detail::share(other.items, items);
-}
+      countWidth(other.countWidth) {}
 
 CIPByteDataList& CIPByteDataList::operator=(const CIPByteDataList& other) {
   if (&other == this) return *this;
   // The new sequence is copied and held before the old one is let go of, so that items held
   // by both lists never see their count reach zero, and a failed copy changes nothing.
-  std::vector<ListEntry> shared(other.items);
-  orvelpdu::detail::share(other.items, shared);
+  std::vector<ListEntry> shared = orvelpdu::detail::share(other.items);
   items.swap(shared);
   maximumCount = other.maximumCount;
   countWidth = other.countWidth;
@@ -140,20 +153,27 @@ int CIPByteDataList::setData(CIPByteBuffer& buffer) {
   const int expected = std::min(
       {count, maximumCount, static_cast<int>(buffer.getLength()), orvelpdu::detail::kReserveLimit});
   if (expected > 0) items.reserve(static_cast<size_t>(expected));
-  // The count alone never drives the loop: a position that finds no bytes ends it, so a
-  // count read from missing bytes, or one that overstates the input, creates nothing.
+  // The count alone never drives the loop: a position that finds no bytes ends it, and
+  // positions that consume nothing (a null from the factory, an item that takes no bytes) may
+  // number at most the bytes held once the count is read. So the work stays proportional to
+  // the input whatever the count says, while items that consume bytes are never cut short.
+  long long idleLeft = buffer.getLength();
   for (int position = 0; position < count && !buffer.isEmpty(); ++position) {
+    const unsigned int before = buffer.getLength();
     CIPByteData* item = createValue();
-    if (item == nullptr) continue;
-    try {
-      item->setData(buffer);
-      if (addValue(item) == 1) continue;
-    } catch (...) {
-      // Not yet in the list, so nobody else would ever dispose of it.
-      destroyValue(item);
-      throw;
+    if (item != nullptr) {
+      bool kept = false;
+      try {
+        item->setData(buffer);
+        kept = addValue(item) == 1;
+      } catch (...) {
+        // Not yet in the list, so nobody else would ever dispose of it.
+        destroyValue(item);
+        throw;
+      }
+      if (!kept) destroyValue(item);
     }
-    destroyValue(item);
+    if (buffer.getLength() >= before && --idleLeft < 0) break;
   }
   return 1;
 }

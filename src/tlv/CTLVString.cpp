@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 
@@ -33,7 +34,8 @@ CTLVString::~CTLVString() = default;
 
 int CTLVString::setValueData(CIPByteBuffer& buffer) {
   const int held = static_cast<int>(buffer.getLength());
-  const unsigned char* bytes = buffer.getBuffer();
+  // Read through the const overload: the bytes are looked at where they lie, never copied.
+  const unsigned char* bytes = std::as_const(buffer).getBuffer();
   int text = 0;
   if (held > 0) {
     const void* nul = std::memchr(bytes, 0, static_cast<size_t>(held));

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <new>
+
+#include "support/HugeText.h"
 
 namespace {
 
@@ -32,6 +35,19 @@ TEST(CString, AssignAppendCompareAndEmpty) {
   copy.Empty();
   EXPECT_EQ(0, copy.GetLength());
   EXPECT_STREQ("", static_cast<const char*>(copy));
+}
+
+// A length count is an int: a longer text is refused with std::bad_alloc, as any storage that
+// cannot be had, and the string keeps what it held.
+TEST(CString, TextsLongerThanAnIntCanCountAreRefusedAndChangeNothing) {
+  const char* huge = orvelpdu::test::hugeText();
+  if (huge == nullptr) GTEST_SKIP() << orvelpdu::test::hugeTextAbsence();
+  EXPECT_THROW(CString{huge}, std::bad_alloc);
+  CString s("ab");
+  EXPECT_THROW(s = huge, std::bad_alloc);
+  EXPECT_THROW(s += huge, std::bad_alloc);
+  EXPECT_EQ(2, s.GetLength());
+  EXPECT_TRUE(s == "ab");
 }
 
 }  // namespace

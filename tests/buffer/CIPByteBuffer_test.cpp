@@ -16,6 +16,7 @@
 #include "fuzz/BufferModel.h"
 #include "support/FailingNew.h"
 #include "support/Hex.h"
+#include "support/HugeText.h"
 #include "support/Text.h"
 
 namespace {
@@ -348,6 +349,33 @@ TEST(CIPByteBuffer, RemoveStringCopiesWithoutTerminatorAndDrops) {
   EXPECT_EQ(nullptr, b.getBuffer());
 }
 
+TEST(CIPByteBuffer, RemovingTextsIntoTheBuffersOwnBytesCopiesAsIfThroughATemporary) {
+  CIPByteBuffer b = bufferFromHex("61 62 63 64 65 66 67 68");
+  b.removeString(reinterpret_cast<char*>(b.getBuffer()) + 1, 4);
+  // Bytes 1..4 became "abcd" (61 61 62 63 64 66 67 68), then the first four were dropped.
+  EXPECT_EQ("64 66 67 68", hexOf(b));
+  b.removeString(reinterpret_cast<char*>(b.getBuffer()), 2);
+  EXPECT_EQ("67 68", hexOf(b));
+
+  CIPByteBuffer c = bufferFromHex("61 62 63 00 7A");
+  int limit = 16;
+  EXPECT_EQ(4, c.removeCString(reinterpret_cast<char*>(c.getBuffer()) + 1, &limit));
+  EXPECT_EQ(3, limit);
+  // The text and its NUL landed on bytes 1..4 (61 61 62 63 00); the field's 4 bytes went.
+  EXPECT_EQ("00", hexOf(c));
+}
+
+TEST(CIPByteBuffer, TextsLongerThanTheLargestBufferAreRefusedNotCut) {
+  const char* huge = orvelpdu::test::hugeText();
+  if (huge == nullptr) GTEST_SKIP() << orvelpdu::test::hugeTextAbsence();
+  ASSERT_EQ(orvelpdu::test::kHugeTextLength, std::strlen(huge));
+  CIPByteBuffer b = bufferFromHex("01");
+  // Counted as an int, 2^32 + 3 characters are 3: the buffer must refuse, not append 3.
+  EXPECT_THROW(b.appendCString(const_cast<char*>(huge)), std::bad_alloc);
+  EXPECT_THROW(b << huge, std::bad_alloc);
+  EXPECT_EQ("01", hexOf(b));
+}
+
 // ---- Appending ----
 
 TEST(CIPByteBuffer, GuardedAppendsAppendNothingWhenGuardsFail) {
@@ -538,6 +566,39 @@ TEST(CIPByteBuffer, SetBufferWithTheHeldBlockKeepsIt) {
   a.setBuffer(adopted);
   a.setLength(2);
   EXPECT_EQ("0A 0B", hexOf(a));
+}
+
+TEST(CIPByteBuffer, SetBufferKeepsTheBlockForEveryPointerItKnowsToLieInIt) {
+  // A copy's block holds exactly its bytes, so the end of the bytes is the end of the block.
+  CIPByteBuffer source = bufferFromHex("01 02 03 04");
+  CIPByteBuffer made(source);
+  unsigned char* start = made.getBuffer();
+  made.setBuffer(start + 4);
+  EXPECT_EQ(start + 4, made.getBuffer());
+  EXPECT_EQ(0u, made.getLength());
+  made.setBuffer(start + 1);
+  made.setLength(9);
+  EXPECT_EQ("02 03 04", hexOf(made)) << "clamped to the block it made";
+
+  // The end of an adopted block's bytes lies inside the block: it must not be released.
+  unsigned char* block = newBlock("0A 0B 0C 0D 0E 0F");
+  CIPByteBuffer adopted(block, 2);
+  adopted.setBuffer(block + 2);
+  EXPECT_EQ(block + 2, adopted.getBuffer());
+  adopted.setLength(2);
+  EXPECT_EQ("0C 0D", hexOf(adopted));
+  // Once told of more of the block by setLength, every byte of that counts as inside.
+  adopted.setBuffer(block);
+  adopted.setLength(6);
+  adopted.setLength(0);
+  adopted.setBuffer(block + 5);
+  adopted.setLength(1);
+  EXPECT_EQ("0F", hexOf(adopted));
+  adopted.setBuffer(block + 6);
+  EXPECT_EQ(0u, adopted.getLength());
+  adopted.setBuffer(block + 1);
+  adopted.setLength(2);
+  EXPECT_EQ("0B 0C", hexOf(adopted)) << "the block is still held and alive";
 }
 
 TEST(CIPByteBuffer, SetLengthShortensAndClampsToTheBlockItMade) {

@@ -296,6 +296,72 @@ TEST(CIPByteDataList, CountBeyondTheInputStopsWhereTheBytesEnd) {
   EXPECT_EQ(0, list.factoryCalls);
 }
 
+// An item that refuses a buffer too short for its four bytes without taking any of them.
+class FourByteItem : public CIPByteData {
+ public:
+  int setData(CIPByteBuffer& buffer) override {
+    if (buffer.getLength() < 4) return 0;
+    value = buffer.removeInt();
+    return 1;
+  }
+  int getData(CIPByteBuffer& buffer) override {
+    buffer.appendInt(value);
+    return 1;
+  }
+  int value = 0;
+};
+
+// A list of FourByteItems whose factory may return null, on every call or on some.
+class FourByteList : public CIPByteDataList {
+ public:
+  FourByteList(int maximumCount, int countWidth) : CIPByteDataList(maximumCount, countWidth) {}
+  int factoryCalls = 0;
+  bool nullOnEvenCalls = false;
+  bool alwaysNull = false;
+
+ protected:
+  CIPByteData* createValue() override {
+    const bool none = alwaysNull || (nullOnEvenCalls && factoryCalls % 2 == 0);
+    ++factoryCalls;
+    return none ? nullptr : new FourByteItem;
+  }
+};
+
+TEST(CIPByteDataList, PositionsThatConsumeNothingCostNoMoreThanTheBytesHeld) {
+  // Three bytes after a count of a million: items that refuse them, or no items at all, must
+  // not make the count drive the work. At most as many positions may consume nothing as
+  // bytes were held after the count.
+  for (const bool alwaysNull : {false, true}) {
+    SCOPED_TRACE(alwaysNull ? "null factory" : "items refusing a short buffer");
+    FourByteList list(10, kInt);
+    list.alwaysNull = alwaysNull;
+    CIPByteBuffer buffer = bufferFromHex("00 0F 42 40 AA BB CC");
+    EXPECT_EQ(1, list.setData(buffer));
+    EXPECT_LE(list.factoryCalls, 4);
+    EXPECT_EQ("AA BB CC", hexOf(buffer));
+    // The refused items are kept, as any item whose parse failed.
+    EXPECT_EQ(alwaysNull ? 0 : list.factoryCalls, list.getCount());
+  }
+  // The largest int count in seven bytes, and in the count alone.
+  FourByteList most(0, kInt);
+  CIPByteBuffer seven = bufferFromHex("7F FF FF FF 01 02 03");
+  EXPECT_EQ(1, most.setData(seven));
+  EXPECT_LE(most.factoryCalls, 4);
+}
+
+TEST(CIPByteDataList, ItemsThatConsumeBytesStillParsePastPositionsThatConsumeNothing) {
+  // Every other factory call gives null: each skipped position consumes nothing, yet the
+  // items between them still take all their bytes.
+  FourByteList list(10, kByte);
+  list.nullOnEvenCalls = true;
+  CIPByteBuffer buffer = bufferFromHex("06 00 00 00 01 00 00 00 02 00 00 00 03 EE");
+  EXPECT_EQ(1, list.setData(buffer));
+  ASSERT_EQ(3, list.getCount());
+  EXPECT_EQ(3, static_cast<FourByteItem*>(list.getValue(2))->value);
+  EXPECT_EQ(6, list.factoryCalls);
+  EXPECT_EQ("EE", hexOf(buffer));
+}
+
 TEST(CIPByteDataList, NegativeAndZeroIntCountsMeanNoItems) {
   for (const char* count : {"FF FF FF FF", "00 00 00 00", "CD CD CD CD"}) {
     SCOPED_TRACE(count);

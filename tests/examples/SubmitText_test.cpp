@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <new>
 #include <string>
 
 #include "support/Hex.h"
+#include "support/HugeText.h"
 #include "textmsg/SubmitTextResp.h"
 #include "textmsg/WireHex.h"
 
@@ -342,6 +345,65 @@ TEST(Hex, ParsesPairsAndNamesBadInput) {
   EXPECT_FALSE(textmsg::fromHex("abc", out, error));
   EXPECT_EQ("odd number of hex digits", error);
   EXPECT_EQ("0A FF 10", hexOf(out));
+}
+
+TEST(SubmitText, TextLongerThanAnIntCanCountIsRefusedNotSentShort) {
+  const char* huge = orvelpdu::test::hugeText();
+  if (huge == nullptr) GTEST_SKIP() << orvelpdu::test::hugeTextAbsence();
+  SubmitText pdu;
+  fill(pdu);
+  EXPECT_THROW(pdu.text = huge, std::bad_alloc);
+  EXPECT_THROW(pdu.sender = huge, std::bad_alloc);
+  CIPByteBuffer wire;
+  ASSERT_EQ(1, pdu.getData(wire));
+  SubmitText back;
+  ASSERT_EQ(1, back.setData(wire)) << back.error();
+  EXPECT_TRUE(back.text == pdu.text);
+  EXPECT_TRUE(back.sender == pdu.sender);
+}
+
+// "a", a NUL, "b": a text its C-string field cannot carry.
+CString textWithNul() {
+  CString s;
+  std::memcpy(s.GetBuffer(3), "a\0b", 3);
+  s.ReleaseBuffer(3);
+  return s;
+}
+
+// The peer would read a shorter field, or refuse the PDU: the encoder refuses first, appends
+// nothing and names the field.
+TEST(SubmitText, FieldsHoldingANulAreRefusedWhenEncoding) {
+  struct Case {
+    const char* field;
+    void (*spoil)(SubmitText&);
+  };
+  const Case cases[] = {
+      {"sender", [](SubmitText& pdu) { pdu.sender = textWithNul(); }},
+      {"callback", [](SubmitText& pdu) { pdu.callback.setValue(textWithNul()); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.field);
+    SubmitText pdu;
+    fill(pdu);
+    c.spoil(pdu);
+    CIPByteBuffer out = bufferFromHex("EE");
+    EXPECT_EQ(0, pdu.getData(out));
+    EXPECT_EQ("EE", hexOf(out));
+    EXPECT_NE(std::string::npos, pdu.error().find(c.field)) << pdu.error();
+    EXPECT_NE(std::string::npos, pdu.error().find("NUL")) << pdu.error();
+  }
+
+  SubmitTextResp response;
+  response.messageId = textWithNul();
+  CIPByteBuffer out;
+  EXPECT_EQ(0, response.getData(out));
+  EXPECT_EQ(0u, out.getLength());
+  EXPECT_NE(std::string::npos, response.error().find("message id")) << response.error();
+
+  // Without the NUL each encodes again.
+  response.messageId = "ab";
+  EXPECT_EQ(1, response.getData(out));
+  EXPECT_TRUE(response.error().empty());
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 // one thread are destroyed on another, threads unregister pointers the registry never saw,
 // and introspection runs alongside. Also the library's two pieces of state shared across
 // threads by design: list items and PDU headers held by copies that are destroyed on
-// different threads. Run under ThreadSanitizer in CI, which reports any data race.
+// different threads, and copies made at once on several threads from one source. Run under
+// ThreadSanitizer in CI, which reports any data race.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <latch>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -159,6 +161,97 @@ TEST(RegistryThreads, LateUnregisterOfAFreedHeaderKeepsTheLiveBlockAtItsAddressR
   gSecond.reset();
   EXPECT_EQ(-1, _FindMemory(const_cast<void*>(address)));
   EXPECT_EQ(before, _CountMemory());
+}
+
+// A PDU carrying a list, so that copying it copies a list too.
+class ListPdu : public TestPdu {
+ public:
+  TestList list{100, CIPByteDataList::SHORT_SIZE};
+};
+
+// Runs make(t) on kThreads threads that start together, then joins them.
+template <typename Work>
+void onFourThreadsAtOnce(Work work) {
+  std::latch start(kThreads);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&start, &work, t] {
+      start.arrive_and_wait();
+      work(t);
+    });
+  }
+  for (auto& thread : threads) thread.join();
+}
+
+constexpr int kCopiesEach = 2;
+
+// Reading one list on several threads at once, as copying a const object is, must be safe:
+// every copy holds the source's very items, and each item is disposed of once whichever
+// thread lets go of it last.
+TEST(CopyThreads, FourThreadsCopyingOneListThenDroppingTheCopiesElsewhereDisposeOfEachItemOnce) {
+  constexpr int kItems = 50;
+  const int before = _CountMemory();
+  const int live = TestItem::liveCount();
+  for (int round = 0; round < 20; ++round) {
+    auto source = std::make_unique<TestList>(kItems, CIPByteDataList::SHORT_SIZE);
+    for (int i = 0; i < kItems; ++i) source->addValue(newTestItem(static_cast<short>(i)));
+    // After the first round some items are already shared before the threads start.
+    std::unique_ptr<TestList> earlier;
+    if (round % 2 == 1) earlier = std::make_unique<TestList>(*source);
+    const TestList& shared = *source;
+    std::vector<std::unique_ptr<TestList>> copies(kThreads * kCopiesEach);
+    onFourThreadsAtOnce([&](int t) {
+      // Copy construction on one copy, assignment over a list of its own on the other.
+      copies[static_cast<size_t>(t * kCopiesEach)] = std::make_unique<TestList>(shared);
+      auto assigned = std::make_unique<TestList>(3, CIPByteDataList::BYTE_SIZE);
+      assigned->addValue(newTestItem(-1));
+      *assigned = shared;
+      copies[static_cast<size_t>(t * kCopiesEach + 1)] = std::move(assigned);
+    });
+    for (const auto& copy : copies) {
+      ASSERT_EQ(kItems, copy->getCount());
+      for (int i = 0; i < kItems; ++i) ASSERT_EQ(source->getValue(i), copy->getValue(i));
+    }
+    source.reset();
+    earlier.reset();
+    onFourThreadsAtOnce([&](int t) {
+      // Each thread drops the copies another thread made.
+      const int maker = (t + 1) % kThreads;
+      for (int c = 0; c < kCopiesEach; ++c)
+        copies[static_cast<size_t>(maker * kCopiesEach + c)].reset();
+    });
+    ASSERT_EQ(live, TestItem::liveCount()) << "round " << round;
+    ASSERT_EQ(before, _CountMemory()) << "round " << round;
+  }
+}
+
+// The same for a PDU: its copies share the header and the items of the list it carries.
+TEST(CopyThreads, FourThreadsCopyingOnePduThenDroppingTheCopiesElsewhereReleaseEverythingOnce) {
+  const int before = _CountMemory();
+  const int live = TestItem::liveCount();
+  const long dels = _CountDelMemory();
+  constexpr int kRounds = 20;
+  constexpr int kItems = 30;
+  for (int round = 0; round < kRounds; ++round) {
+    auto source = std::make_unique<ListPdu>();
+    source->setCommandId(round);
+    for (int i = 0; i < kItems; ++i) source->list.addValue(newTestItem(static_cast<short>(i)));
+    const ListPdu& shared = *source;
+    std::vector<std::unique_ptr<ListPdu>> copies(kThreads);
+    onFourThreadsAtOnce(
+        [&](int t) { copies[static_cast<size_t>(t)] = std::make_unique<ListPdu>(shared); });
+    for (const auto& copy : copies) {
+      ASSERT_EQ(round, copy->getCommandId());
+      ASSERT_EQ(kItems, copy->list.getCount());
+      ASSERT_EQ(source->list.getValue(0), copy->list.getValue(0));
+    }
+    source.reset();
+    onFourThreadsAtOnce([&](int t) { copies[static_cast<size_t>((t + 1) % kThreads)].reset(); });
+    ASSERT_EQ(live, TestItem::liveCount()) << "round " << round;
+  }
+  EXPECT_EQ(before, _CountMemory());
+  // Each round unregisters one header and every item once.
+  EXPECT_EQ(dels + kRounds * (1 + kItems), _CountDelMemory());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "support/TestList.h"
 
+#include <atomic>
 #include <memory>
 
 #include "orvelpdu/base/MemoryRegistry.h"
@@ -7,7 +8,8 @@
 namespace orvelpdu::test {
 
 namespace {
-int gLiveItems = 0;
+// Atomic: items are made and destroyed on several threads in the thread tests.
+std::atomic<int> gLiveItems{0};
 }  // namespace
 
 TestItem::TestItem() : number(0) { ++gLiveItems; }

@@ -9,6 +9,7 @@
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 #include "support/FailingNew.h"
 #include "support/Hex.h"
+#include "support/HugeText.h"
 #include "support/Text.h"
 
 namespace {
@@ -153,6 +154,16 @@ TEST(CTLVString, SetValueFailureLeavesObjectAlone) {
   EXPECT_TRUE(runWithAllocationFailure(1, [&] { tlv.setValue(text); }).caught);
   EXPECT_EQ(0, tlv.hasValue());
   EXPECT_EQ("", valueOf(tlv));
+}
+
+TEST(CTLVString, TextLongerThanAnIntCanCountIsRefusedNotFramedShort) {
+  const char* huge = orvelpdu::test::hugeText();
+  if (huge == nullptr) GTEST_SKIP() << orvelpdu::test::hugeTextAbsence();
+  CTLVString tlv(7, CString("x"));
+  EXPECT_THROW(tlv.setValue(huge), std::bad_alloc);
+  CIPByteBuffer out;
+  EXPECT_EQ(1, tlv.getData(out));
+  EXPECT_EQ("00 07 00 01 78", hexOf(out));
 }
 
 }  // namespace

@@ -5,7 +5,8 @@
 // n characters plus a NUL; ReleaseBuffer(-1) then recounts the length up to the first NUL,
 // ReleaseBuffer(n) sets it to n. The pointer from GetBuffer or the conversion to const char*
 // is valid until the string is next changed. Allocation failure throws std::bad_alloc and
-// leaves the string unchanged.
+// leaves the string unchanged. A string holds at most 2^31 - 1 characters, what GetLength can
+// count: a text that would make it longer is refused the same way, never cut short.
 #ifndef ORVELPDU_BASE_CSTRING_H_
 #define ORVELPDU_BASE_CSTRING_H_
 

@@ -26,6 +26,13 @@
 // adopting constructor that leaves the length at 0 also releases the block, so getBuffer() is
 // then null.
 //
+// The buffer a TLV value parser is handed (CTLV::setValueData) may show the value's bytes where
+// they lie in the input rather than a copy. It behaves in every operation as a buffer owning
+// those bytes: reads and removals from the front use them in place, and any other change, or
+// the writable getBuffer(), first copies them into a block of its own (so setLength, setBuffer
+// and getBuffer may then throw std::bad_alloc). The input's bytes are never released, moved
+// or written through it.
+//
 // Allocation failure: std::bad_alloc from the global operator new passes through unchanged,
 // and every operation obtains its storage before changing anything, so the buffer (and a
 // destination buffer or string it fills) is then exactly as it was.
@@ -76,13 +83,22 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
 
   // ---- Storage and state ----
 
-  // The first held byte (not a copy), or null when no block is held.
+  // The first held byte (not a copy), or null when no block is held. A buffer handed to a
+  // TLV value parser (CTLV::setValueData) may show bytes that are not its own; the writable
+  // overload then first copies them into a block of its own (which may throw std::bad_alloc),
+  // so that writing through it changes this buffer alone.
   ORVELPDU_INLINE_API unsigned char* getBuffer();
   ORVELPDU_INLINE_API const unsigned char* getBuffer() const;
-  // Releases the held block (unless `p` is the block already held) and installs `p`, which may
+  // Releases the held block (unless `p` points into it, see below) and installs `p`, which may
   // be null, with length 0; follow with setLength to expose bytes `p` holds.
-  // REQUIRES: p is null or a block from the global operator new; the buffer takes it over.
-  // A pointer into the held block keeps the block and exposes nothing.
+  // A pointer into the held block as far as the buffer knows it keeps the block, becomes the
+  // first byte and exposes nothing: getBuffer(), or any pointer from the block's start up to
+  // and including its known end. The known end of a block the buffer made is the end of the
+  // block; of an adopted one (adopting constructor, setBuffer), the furthest byte the buffer
+  // was told it holds: the adopted length, or the furthest setLength since. The buffer cannot
+  // know more of an adopted block, so a pointer beyond that is taken as a new block.
+  // REQUIRES: p is null, a pointer into the held block as above, or a block from the global
+  // operator new that does not overlap the held block; the buffer takes such a block over.
   void setBuffer(unsigned char* p);
   ORVELPDU_INLINE_API unsigned int getLength() const;
   // Sets the length without touching the bytes.
@@ -123,7 +139,8 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   // As appendBytes0 / appendBytes, for characters.
   void appendString0(char* s, int count);
   void appendString(char* s, int count);
-  // The strlen(s) characters of `s`, without a NUL. A null `s` appends nothing.
+  // The strlen(s) characters of `s`, without a NUL. A null `s` appends nothing. A text longer
+  // than 2^31 - 1 characters is refused with std::bad_alloc, as any append past that length.
   void appendCString(char* s);
   // All characters `s` holds by its length count, NUL bytes included, without a terminating
   // NUL; afterwards `s` holds only the text before its first NUL (its length is recounted).
@@ -155,7 +172,8 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   ORVELPDU_INLINE_API short removeShort();
   ORVELPDU_INLINE_API int removeInt();
   // count < 0: nothing. dst null: drops count bytes. Otherwise copies min(count, length)
-  // bytes to dst (no NUL added) and drops them. REQUIRES: dst writable for that many bytes.
+  // bytes to dst (no NUL added) and drops them. REQUIRES: dst writable for that many bytes;
+  // it may overlap this buffer's own bytes (the bytes are copied as they were).
   void removeString(char* dst, int count);
   // Sets `s` to the C-string field at the front and removes it together with the NUL that
   // ends it, when there is one: 61 62 00 63 gives "ab" and leaves 63. Returns 1; on an empty
@@ -167,7 +185,8 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   // (when present) are removed, *limit (when given) receives the text's length, and the
   // result is the number of bytes removed. Otherwise (or when dst is null): nothing is stored
   // or removed, *limit receives the size needed (text length + 1), and the result is 0.
-  // REQUIRES: dst writable for the text plus a NUL, or for *limit bytes.
+  // REQUIRES: dst writable for the text plus a NUL, or for *limit bytes; it may overlap this
+  // buffer's own bytes.
   int removeCString(char* dst, int* limit);
 
   // ---- Stream operators: append or remove one field, return its width in bytes ----
@@ -180,6 +199,8 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   ORVELPDU_INLINE_API int operator<<(unsigned short const& v);
   ORVELPDU_INLINE_API int operator<<(char const& v);
   // Appends the text without a NUL; returns strlen + 1. A null text appends nothing, returns 1.
+  // A text of 2^31 - 1 characters or more, whose result an int cannot hold, is refused with
+  // std::bad_alloc.
   int operator<<(char const* text);
 
   // Store the removed field (the fill value on a short buffer, which then ends empty).
@@ -240,15 +261,24 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   void assignBytes(const unsigned char* src, int count);
   // Drops `count` bytes from the front, 0 < count < length.
   void dropFront(int count);
+  // True while the buffer shows bytes lent to it (see `block`).
+  bool showsLentBytes() const;
+  // Copies the lent bytes, those already removed included, into a block of this buffer's
+  // own and keeps its place in them; nothing when no bytes are lent. Throws std::bad_alloc
+  // before changing anything.
+  void ownLentBytes();
 
   // Data members: part of the ABI (see the top of this file).
   unsigned char* buffer;  // first held byte, inside `block`
   unsigned int length;    // bytes held from `buffer` on; never above 2^31 - 1
   // Start of the held allocation, or null. Null with a non-null `buffer`: the bytes are
   // another buffer's, lent for the length of one library call (BufferAccess); they are never
-  // released or moved, and the first change that needs room copies them into a block.
+  // released, moved or written. Reads and removals from the front use them where they lie;
+  // every other change, and the writable getBuffer(), first copies them into a block.
   unsigned char* block;
-  int capacity;    // bytes usable from `block` on, when `sizeKnown`
+  // Bytes usable from `block` on, when `sizeKnown`. For lent bytes: the number lent, counted
+  // from the first one lent, so the lent bytes start `capacity - length` before `buffer`.
+  int capacity;
   bool sizeKnown;  // false for a block handed in by the caller
 };
 
@@ -257,7 +287,11 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
 inline CIPByteBuffer::CIPByteBuffer()
     : buffer(nullptr), length(0), block(nullptr), capacity(0), sizeKnown(true) {}
 
-inline unsigned char* CIPByteBuffer::getBuffer() { return buffer; }
+// Written through, lent bytes would change the source's: the view takes its own copy first.
+inline unsigned char* CIPByteBuffer::getBuffer() {
+  if (block == nullptr && buffer != nullptr) ownLentBytes();
+  return buffer;
+}
 
 inline const unsigned char* CIPByteBuffer::getBuffer() const { return buffer; }
 

@@ -20,8 +20,9 @@
 // destroyValue, exactly once. resetValues, setData and
 // assignment call destroyValue virtually, so a derived override sees the items they dispose
 // of; the destructor uses this class's own destroyValue, since the derived part of the object
-// is already gone by then. Lists that share items may be destroyed on different threads; any
-// one list is still used by one thread at a time.
+// is already gone by then. Lists that share items may be destroyed on different threads, and
+// one list may be copied (copy constructor, or assignment from it) on several threads at once,
+// as reading a const object is; otherwise any one list is used by one thread at a time.
 //
 // Limits that keep the wire form honest:
 //   - addValue refuses an item once the list holds the maximum count or more, and refuses null;
@@ -29,7 +30,9 @@
 //     255 items with BYTE_SIZE, more than 65535 with SHORT_SIZE;
 //   - setData never makes items out of missing bytes: it stops at the first position that
 //     finds the buffer empty, so a count read from a short buffer (the 0xCD fill) or a count
-//     larger than the input costs no more than the input holds.
+//     larger than the input costs no more than the input holds. Positions that consume no
+//     byte (a null from the factory, an item that takes nothing) are bounded too: once more of
+//     them have passed than bytes were held after the count, parsing stops.
 //
 // Exceptions. The list raises none of its own; std::bad_alloc (and anything an item or the
 // factory throws) passes through to the caller:
@@ -56,7 +59,8 @@ namespace orvelpdu::detail {
 // which then disposes of it without counting. Once a copy shares the item, every list holding
 // it points at the same `holders`, the number of those lists; the one that brings it to zero
 // deletes it and disposes of the item. Mutable: copying a list makes its source's items
-// countable, though the source is otherwise left as it is.
+// countable, though the source is otherwise left as it is. Copies of one source may be made
+// on several threads at once, so `holders` is read and set with atomic steps (std::atomic_ref).
 struct ListEntry {
   CIPByteData* item;
   mutable std::atomic<long>* holders;
@@ -83,8 +87,9 @@ class ORVELPDU_API CIPByteDataList : public CIPByteData {
 
   // Parses a count and then up to that many items, each made by createValue and filled by
   // its own setData, from the front of `buffer`. The list is emptied first (resetValues),
-  // whatever follows. Positions are parsed in order until the count is reached or a position
-  // finds the buffer empty. A null factory result skips its position without reading. Each
+  // whatever follows. Positions are parsed in order until the count is reached, a position
+  // finds the buffer empty, or more positions have consumed nothing than bytes were held after
+  // the count. A null factory result skips its position without reading. Each
   // parsed item is offered to addValue; one the list has no room for is disposed of with
   // destroyValue, so the buffer is consumed past every parsed position even when the list is
   // full. The items' own results are not examined. Returns 1.
