@@ -7,6 +7,8 @@ file(REMOVE_RECURSE "${BINARY}")
 execute_process(
   COMMAND "${CMAKE_COMMAND}" -S "${SOURCE}" -B "${BINARY}" -G Ninja
           "-DCMAKE_CXX_COMPILER=${CLANGXX}" -DORVELPDU_BUILD_FUZZ=ON
+          # Only so that the compile commands can be inspected below.
+          -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
   RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "configuring with ORVELPDU_BUILD_FUZZ=ON failed:\n${output}")

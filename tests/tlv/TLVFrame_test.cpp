@@ -4,6 +4,7 @@
 
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "orvelpdu/tlv/CTLVEmpty.h"
@@ -30,7 +31,8 @@ class WatchingTLV : public CTLV {
   WatchingTLV(int min, int max) : CTLV(min, max) {}
   int setValueData(CIPByteBuffer& buffer) override {
     ++calls;
-    seenAt = buffer.getBuffer();
+    // Through the read-only view: the writable getBuffer() would take a copy of lent bytes.
+    seenAt = std::as_const(buffer).getBuffer();
     seen = hexOf(buffer);
     if (throwing) throw std::bad_alloc();
     if (refusing) return 0;
