@@ -42,11 +42,9 @@ char* CString::GetBuffer(int minLength) {
 }
 
 void CString::ReleaseBuffer(int newLength) {
-  if (newLength < 0) {
-    text_.resize(std::strlen(text_.c_str()));
-  } else {
-    text_.resize(static_cast<size_t>(newLength));
-  }
+  const size_t n = newLength < 0 ? std::strlen(text_.c_str()) : static_cast<size_t>(newLength);
+  // The common case, a buffer filled to the length asked for, changes nothing.
+  if (n != text_.size()) text_.resize(n);
 }
 
 CString::operator const char*() const { return text_.c_str(); }

@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 
+#include "base/StringAccess.h"
 #include "buffer/BufferAccess.h"
 
 const unsigned char CIPByteBuffer::SZ_BYTE = 1;
@@ -385,11 +386,8 @@ int CIPByteBuffer::removeCString(CString& s) {
   }
   const int len = static_cast<int>(length);
   const int text = orvelpdu::detail::fieldLength(buffer, len);
-  // The text is written over `s` in place rather than after emptying it: should `s` fail to
-  // grow, both `s` and the buffer are left as they were.
-  char* out = s.GetBuffer(text);
-  std::memcpy(out, buffer, bytes(text));
-  s.ReleaseBuffer(text);
+  // One copy into `s`; should `s` fail to grow, both `s` and the buffer are left as they were.
+  orvelpdu::detail::StringAccess::assign(s, reinterpret_cast<const char*>(buffer), bytes(text));
   removeBytes0(text < len ? text + 1 : text);
   return 1;
 }

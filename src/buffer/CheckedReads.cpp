@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
+
+#include "base/StringAccess.h"
 
 namespace orvelpdu {
 namespace {
@@ -56,10 +59,10 @@ bool takeBytes(CIPByteBuffer& in, int count, CIPByteBuffer& out) {
 
 bool takeBytes(CIPByteBuffer& in, int count, CString& out) {
   if (count < 0 || !holds(in, 0, static_cast<unsigned int>(count))) return false;
-  // GetBuffer may throw before anything has changed; after it nothing can fail.
-  char* text = out.GetBuffer(count);
-  if (count > 0) std::memcpy(text, in.getBuffer(), static_cast<size_t>(count));
-  out.ReleaseBuffer(count);
+  // The assignment may throw before anything has changed; after it nothing can fail. The
+  // bytes are read through the const view, which never copies them.
+  detail::StringAccess::assign(out, reinterpret_cast<const char*>(std::as_const(in).getBuffer()),
+                               static_cast<size_t>(count));
   in.removeBytes0(count);
   return true;
 }
@@ -67,9 +70,10 @@ bool takeBytes(CIPByteBuffer& in, int count, CString& out) {
 bool takeCString(CIPByteBuffer& in, CString& out) {
   const unsigned int held = in.getLength();
   if (held == 0) return false;
-  const void* nul = std::memchr(in.getBuffer(), 0, held);
+  const unsigned char* bytes = std::as_const(in).getBuffer();
+  const void* nul = std::memchr(bytes, 0, held);
   if (nul == nullptr) return false;
-  const auto text = static_cast<int>(static_cast<const unsigned char*>(nul) - in.getBuffer());
+  const auto text = static_cast<int>(static_cast<const unsigned char*>(nul) - bytes);
   if (!takeBytes(in, text, out)) return false;
   in.removeBytes0(1);
   return true;

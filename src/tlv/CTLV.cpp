@@ -50,8 +50,19 @@ CTLV::~CTLV() = default;
 // ---- Serialisation ----
 
 int CTLV::setData(CIPByteBuffer& buffer) {
-  const short wireTag = buffer.removeShort();
-  const int length = decodeUnsigned(buffer.removeShort());
+  short wireTag;
+  int length;
+  if (buffer.getLength() >= kFrameLength) {
+    // The whole frame is there: tag and length come off as one field, one check and one
+    // removal instead of two each.
+    const auto frame = static_cast<uint32_t>(buffer.removeInt());
+    wireTag = static_cast<short>(static_cast<uint16_t>(frame >> 16));
+    length = static_cast<int>(frame & 0xFFFFu);
+  } else {
+    // A short frame reads field by field, so that each field gets its own fill value.
+    wireTag = buffer.removeShort();
+    length = decodeUnsigned(buffer.removeShort());
+  }
   {
     // The value is parsed where it lies: the scratch buffer shows the next `length` bytes of
     // `buffer` (all that remain, when fewer do) without copying them, and they leave `buffer`
@@ -78,9 +89,9 @@ int CTLV::getData(CIPByteBuffer& buffer) {
   // out of a failed allocation.
   const auto restore = [&buffer, start] { buffer.resize(static_cast<int>(start)); };
   try {
-    buffer.appendShort(tag);
-    // Placeholder: the length is known only once the value has been written behind it.
-    buffer.appendShort(0);
+    // The tag and a zero length as one 4-byte field (a single room check): the length is
+    // known only once the value has been written behind it, and is patched in below.
+    buffer.appendInt(static_cast<int>(static_cast<uint32_t>(static_cast<uint16_t>(tag)) << 16));
     getValueData(buffer);
   } catch (...) {
     restore();

@@ -5,6 +5,7 @@
 #include <new>
 #include <utility>
 
+#include "base/StringAccess.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 
 CTLVString::CTLVString() : CTLV(), value() {}
@@ -42,11 +43,10 @@ int CTLVString::setValueData(CIPByteBuffer& buffer) {
     text = nul == nullptr ? held : static_cast<int>(static_cast<const unsigned char*>(nul) - bytes);
   }
   try {
-    // GetBuffer is the only step that allocates, and a failed allocation leaves the string
-    // as it was; everything after it cannot fail.
-    char* out = value.GetBuffer(text);
-    if (text > 0) std::memcpy(out, bytes, static_cast<size_t>(text));
-    value.ReleaseBuffer(text);
+    // The only step that allocates, and a failed allocation leaves the string as it was;
+    // everything after it cannot fail.
+    orvelpdu::detail::StringAccess::assign(value, reinterpret_cast<const char*>(bytes),
+                                           static_cast<size_t>(text));
   } catch (const std::bad_alloc&) {
     return 0;
   }

@@ -1,17 +1,18 @@
 #include "orvelpdu/tlv/TLVFrame.h"
 
 #include "buffer/BufferAccess.h"
-#include "orvelpdu/buffer/CheckedReads.h"
+#include "orvelpdu/buffer/ByteOrder.h"
 
 namespace orvelpdu {
 
 bool peekTLVFrame(const CIPByteBuffer& in, unsigned int offset, TLVFrameHead& head) {
-  short tag = 0;
-  unsigned short length = 0;
-  // Once the tag is there, offset + 2 cannot overflow.
-  if (!peekShort(in, offset, tag) || !peekShort(in, offset + 2, length)) return false;
-  head.tag = tag;
-  head.length = length;
+  // Both fields at once, with one bounds check that cannot overflow; called once or twice per
+  // TLV a receiver parses.
+  const unsigned int held = in.getLength();
+  if (offset > held || held - offset < TLVFrameHead::kSize) return false;
+  const unsigned char* field = in.getBuffer() + offset;
+  head.tag = static_cast<short>(detail::loadBig16(field));
+  head.length = static_cast<int>(detail::loadBig16(field + 2));
   return true;
 }
 

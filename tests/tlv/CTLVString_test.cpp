@@ -60,6 +60,29 @@ TEST(CTLVString, ParsesUpToFirstZeroByteWithinValue) {
   }
 }
 
+// One object parses values that shrink and grow past what its string holds, each taken
+// exactly, NUL bytes in the value ending it, whatever the string held before.
+TEST(CTLVString, ReusedObjectTakesEachValueExactly) {
+  CTLVString tlv(1, CString(kLongText));
+  const std::string longer = std::string(kLongText) + kLongText;
+  const std::string values[] = {"ab", longer, "", kLongText, "x"};
+  for (const std::string& value : values) {
+    CIPByteBuffer wire;
+    wire.appendShort(7);
+    wire.appendShort(static_cast<short>(value.size() + 1));
+    wire.appendBytes0(reinterpret_cast<unsigned char*>(const_cast<char*>(value.data())),
+                      static_cast<int>(value.size()));
+    wire.appendByte(0);
+    wire.appendByte(0xEE);
+    EXPECT_EQ(1, tlv.setData(wire));
+    EXPECT_EQ(value, valueOf(tlv));
+    CString held;
+    tlv.getValue(held);
+    EXPECT_EQ(static_cast<int>(value.size()), held.GetLength()) << value;
+    EXPECT_EQ("EE", hexOf(wire)) << value;
+  }
+}
+
 TEST(CTLVString, FreshObjectHasEmptyValue) {
   CTLVString tlv(5);
   EXPECT_EQ("", valueOf(tlv));

@@ -213,6 +213,45 @@ TEST(CTLV, FrameShorterThanFourBytesReadsFillValuesAndEmptiesInput) {
   EXPECT_EQ(1, empty.getValue());
 }
 
+// Around four bytes, where the frame's fields are read together when the whole head is there
+// and one by one when not: every field that is whole keeps its value, the length is unsigned,
+// and the bytes after the value stay.
+TEST(CTLV, FrameAroundFourBytesKeepsEveryWholeField) {
+  CIPByteBuffer tagOnly = bufferFromHex("82 06");
+  CTLVOctets cut;
+  EXPECT_EQ(1, cut.setData(tagOnly));
+  EXPECT_EQ(static_cast<short>(0x8206), cut.getTag());
+  EXPECT_EQ(0, cut.getLength());
+  EXPECT_EQ(0u, tagOnly.getLength());
+
+  CIPByteBuffer headOnly = bufferFromHex("FF FE 00 00");
+  CTLVOctets empty;
+  EXPECT_EQ(1, empty.setData(headOnly));
+  EXPECT_EQ(static_cast<short>(0xFFFE), empty.getTag());
+  EXPECT_EQ(1, empty.hasValue());
+  EXPECT_EQ(0, empty.getLength());
+  EXPECT_EQ(0u, headOnly.getLength());
+
+  CIPByteBuffer longLength = bufferFromHex("00 06 FF FF 01 02");
+  CTLVOctets rest;
+  EXPECT_EQ(1, rest.setData(longLength));
+  CIPByteBuffer value;
+  rest.getValue(value);
+  EXPECT_EQ("01 02", hexOf(value)) << "a length of 65,535 takes what remains";
+  EXPECT_EQ(0u, longLength.getLength());
+
+  CIPByteBuffer followed = bufferFromHex("80 01 00 01 2A 01 02");
+  CTLVByte byte;
+  EXPECT_EQ(1, byte.setData(followed));
+  EXPECT_EQ(static_cast<short>(0x8001), byte.getTag());
+  EXPECT_EQ(0x2A, byte.getValue());
+  EXPECT_EQ("01 02", hexOf(followed));
+
+  CIPByteBuffer out;
+  EXPECT_EQ(1, byte.getData(out));
+  EXPECT_EQ("80 01 00 01 2A", hexOf(out)) << "a negative tag is written as its bit pattern";
+}
+
 TEST(CTLV, ValueParserMayReshapeItsScratchWithoutTouchingWhatFollows) {
   // Exactly sized, so that AddressSanitizer sees any access past the input.
   auto in = exactBuffer({0x00, 0x09, 0x00, 0x03, 0x01, 0x02, 0x03, 0x00, 0x0A, 0x00, 0x01, 0xEE});

@@ -14,6 +14,10 @@
 
 #include "orvelpdu/export.h"
 
+namespace orvelpdu::detail {
+class StringAccess;
+}  // namespace orvelpdu::detail
+
 class ORVELPDU_API CString {
  public:
   CString() = default;
@@ -40,6 +44,9 @@ class ORVELPDU_API CString {
   bool operator==(const CString& other) const;
 
  private:
+  // The library's own parsers fill a string in one copy through it (no client can).
+  friend class orvelpdu::detail::StringAccess;
+
   std::string text_;
 };
 
