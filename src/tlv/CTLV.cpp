@@ -17,12 +17,6 @@ constexpr long long kMaxValueLength = 65535;
 constexpr unsigned int kFrameLength = 4;
 constexpr unsigned int kLengthOffset = 2;
 
-// Overwrites the two bytes at `field` with the short field of `v`, exactly as appendShort
-// would have written it.
-void putShortField(unsigned char* field, short v) {
-  orvelpdu::detail::storeBig16(field, static_cast<uint16_t>(v));
-}
-
 }  // namespace
 }  // namespace orvelpdu::detail
 
@@ -108,8 +102,10 @@ int CTLV::getData(CIPByteBuffer& buffer) {
     restore();
     return 0;
   }
-  orvelpdu::detail::putShortField(buffer.getBuffer() + start + kLengthOffset,
-                                  encodeUnsigned(static_cast<int>(valueLength)));
+  // The length field written over the placeholder, as appendShort would have written it.
+  orvelpdu::detail::storeBig16(
+      buffer.getBuffer() + start + kLengthOffset,
+      static_cast<uint16_t>(encodeUnsigned(static_cast<int>(valueLength))));
   return 1;
 }
 

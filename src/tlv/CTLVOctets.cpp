@@ -36,11 +36,9 @@ int CTLVOctets::getValueData(CIPByteBuffer& buffer) {
 }
 
 void CTLVOctets::setValue(CIPByteBuffer& bytes) {
-  if (!bytes.isEmpty()) {
-    // The copy is made before anything changes; emptying the source cannot fail.
-    value = bytes;
-    bytes.empty();
-  }
+  // All of the source moves: its block itself when it made that block, else a copy made
+  // before anything changes.
+  if (!bytes.isEmpty()) bytes.removeBytes(static_cast<int>(bytes.getLength()), value);
   markValueSet();
 }
 

@@ -1,11 +1,7 @@
 #include "orvelpdu/tlv/CTLVString.h"
 
-#include <cstddef>
-#include <cstring>
 #include <new>
-#include <utility>
 
-#include "base/StringAccess.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 
 CTLVString::CTLVString() : CTLV(), value() {}
@@ -34,23 +30,13 @@ CTLVString& CTLVString::operator=(const CTLVString& other) {
 CTLVString::~CTLVString() = default;
 
 int CTLVString::setValueData(CIPByteBuffer& buffer) {
-  const int held = static_cast<int>(buffer.getLength());
-  // Read through the const overload: the bytes are looked at where they lie, never copied.
-  const unsigned char* bytes = std::as_const(buffer).getBuffer();
-  int text = 0;
-  if (held > 0) {
-    const void* nul = std::memchr(bytes, 0, static_cast<size_t>(held));
-    text = nul == nullptr ? held : static_cast<int>(static_cast<const unsigned char*>(nul) - bytes);
-  }
   try {
-    // The only step that allocates, and a failed allocation leaves the string as it was;
-    // everything after it cannot fail.
-    orvelpdu::detail::StringAccess::assign(value, reinterpret_cast<const char*>(bytes),
-                                           static_cast<size_t>(text));
+    // The value is the C-string field the bytes hold; its one allocation, should it fail,
+    // leaves the string and the buffer as they were.
+    buffer.removeCString(value);
   } catch (const std::bad_alloc&) {
     return 0;
   }
-  buffer.removeBytes0(text < held ? text + 1 : text);
   markValueSet();
   return 1;
 }

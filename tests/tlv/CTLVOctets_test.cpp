@@ -133,7 +133,13 @@ void expectFailureLeavesObjectAlone(bool startWithValue, Call call) {
       CIPByteBuffer old = bufferFromHex("0A 0B");
       tlv.setValue(old);
     }
-    CIPByteBuffer bytes = bufferFromHex("01 02 03");
+    // Adopted, so the buffer does not know its block's size and cannot hand it over: the
+    // bytes must be copied, and that copy is what fails.
+    auto* block = static_cast<unsigned char*>(::operator new(3));
+    block[0] = 0x01;
+    block[1] = 0x02;
+    block[2] = 0x03;
+    CIPByteBuffer bytes(block, 3);
     const ArmedOutcome run = runWithAllocationFailure(k, [&] { call(tlv, bytes); });
     if (run.caught) {
       EXPECT_EQ(startWithValue ? 1 : 0, tlv.hasValue()) << "allocation " << k;
@@ -147,6 +153,21 @@ void expectFailureLeavesObjectAlone(bool startWithValue, Call call) {
     return run.fired;
   });
   EXPECT_GT(failures, 0);
+}
+
+TEST(CTLVOctets, SetValueTakesOverTheBlockASourceMadeWithoutCopying) {
+  CIPByteBuffer bytes = bufferFromHex("01 02 03");
+  const unsigned char* block = bytes.getBuffer();
+  CTLVOctets tlv(4, bufferFromHex("0A"));
+  const long before = orvelpdu::test::allocationCount();
+  tlv.setValue(bytes);
+  EXPECT_EQ(before, orvelpdu::test::allocationCount());
+  EXPECT_EQ("01 02 03", valueOf(tlv));
+  EXPECT_EQ(nullptr, bytes.getBuffer());
+  CIPByteBuffer out;
+  tlv.getValue(out);
+  EXPECT_EQ("01 02 03", hexOf(out));
+  EXPECT_NE(block, out.getBuffer()) << "getValue hands out a copy";
 }
 
 TEST(CTLVOctets, AllocationFailureInSetValueKeepsFlagAndValue) {

@@ -24,16 +24,6 @@
 // one list may be copied (copy constructor, or assignment from it) on several threads at once,
 // as reading a const object is; otherwise any one list is used by one thread at a time.
 //
-// Limits that keep the wire form honest:
-//   - addValue refuses an item once the list holds the maximum count or more, and refuses null;
-//   - getData refuses (returns 0, appends nothing) a count its width cannot carry: more than
-//     255 items with BYTE_SIZE, more than 65535 with SHORT_SIZE;
-//   - setData never makes items out of missing bytes: it stops at the first position that
-//     finds the buffer empty, so a count read from a short buffer (the 0xCD fill) or a count
-//     larger than the input costs no more than the input holds. Positions that consume no
-//     byte (a null from the factory, an item that takes nothing) are bounded too: once more of
-//     them have passed than bytes were held after the count, parsing stops.
-//
 // Exceptions. The list raises none of its own; std::bad_alloc (and anything an item or the
 // factory throws) passes through to the caller:
 //   - addValue: the list is unchanged and the item stays with the caller;
@@ -89,13 +79,16 @@ class ORVELPDU_API CIPByteDataList : public CIPByteData {
   // its own setData, from the front of `buffer`. The list is emptied first (resetValues),
   // whatever follows. Positions are parsed in order until the count is reached, a position
   // finds the buffer empty, or more positions have consumed nothing than bytes were held after
-  // the count. A null factory result skips its position without reading. Each
+  // the count: so a count read from a short buffer (the 0xCD fill) or larger than the input
+  // costs no more than the input holds. A null factory result skips its position without
+  // reading. Each
   // parsed item is offered to addValue; one the list has no room for is disposed of with
   // destroyValue, so the buffer is consumed past every parsed position even when the list is
   // full. The items' own results are not examined. Returns 1.
   int setData(CIPByteBuffer& buffer) override;
   // Appends the count and then each item's getData, in list order (the items' results are not
-  // examined). Returns 1, or 0 with nothing appended when the count does not fit its width.
+  // examined). Returns 1, or 0 with nothing appended when the count does not fit its width
+  // (more than 255 items with BYTE_SIZE, more than 65535 with SHORT_SIZE).
   int getData(CIPByteBuffer& buffer) override;
 
   // createValue is declared here, between getData and destroyValue, because virtual slots

@@ -19,6 +19,14 @@
 // length would desynchronise every field after it. setData always returns 1; whether a value
 // was taken shows in hasValue(). std::bad_alloc from the buffer operations passes through;
 // getData then leaves the output buffer as it was, and setData leaves the tag unchanged.
+//
+// Fixed-width values (CTLVByte, CTLVUByte, CTLVShort, CTLVInt): the limits are the width, so
+// setValueData takes a value of exactly that many bytes and refuses any other length with
+// result 0, leaving the buffer, the value and the value-set flag untouched; inside setData a
+// refusal shows only in hasValue(). getValue returns the stored value whether or not one was
+// set (0 for a fresh object). They own no heap storage; std::bad_alloc from the buffer passes
+// through with the value-set flag as it was.
+//
 // An object is used by one thread at a time.
 #ifndef ORVELPDU_TLV_CTLV_H_
 #define ORVELPDU_TLV_CTLV_H_

@@ -1,10 +1,6 @@
 // CTLVByte is a TLV whose value is one byte (limits 1, 1): the byte as it is on the wire.
-//
-// setValueData takes a value of exactly one byte and refuses any other length with result 0,
-// leaving the buffer, the value and the value-set flag untouched; inside CTLV::setData a refusal
-// shows only in hasValue(). getValueData writes nothing and returns 0 when no value is set.
-// getValue returns the stored value whether or not one was set (0 for a fresh object). Owns no heap
-// storage; std::bad_alloc from the buffer passes through with the value-set flag as it was.
+// getValueData writes nothing and returns 0 when no value is set. The rules every fixed-width
+// value follows are stated once in CTLV.h.
 #ifndef ORVELPDU_TLV_CTLVBYTE_H_
 #define ORVELPDU_TLV_CTLVBYTE_H_
 

@@ -1,11 +1,6 @@
 // CTLVShort is a TLV whose value is a signed 16-bit number (limits 2, 2), big-endian on the
-// wire: -2 is FF FE.
-//
-// setValueData takes a value of exactly two bytes and refuses any other length with result 0,
-// leaving the buffer, the value and the value-set flag untouched; inside CTLV::setData a refusal
-// shows only in hasValue(). getValueData writes nothing and returns 0 when no value is set.
-// getValue returns the stored value whether or not one was set (0 for a fresh object). Owns no heap
-// storage; std::bad_alloc from the buffer passes through with the value-set flag as it was.
+// wire: -2 is FF FE. getValueData writes nothing and returns 0 when no value is set. The rules
+// every fixed-width value follows are stated once in CTLV.h.
 #ifndef ORVELPDU_TLV_CTLVSHORT_H_
 #define ORVELPDU_TLV_CTLVSHORT_H_
 

@@ -2,11 +2,9 @@
 // short so that 200 reads back as 200, not -56.
 //
 // setValue stores its argument unrestricted: 300 stays 300 in getValue(), and only the low
-// 8 bits go on the wire (2C). A parsed value is 0 to 255. setValueData takes a value of
-// exactly one byte and refuses any other length with result 0, leaving the buffer, the value
-// and the value-set flag untouched. getValueData always appends the one byte and returns 1,
-// also without a value; CTLV::getData and getLength never call it then. Owns no heap storage;
-// std::bad_alloc from the buffer passes through with the value-set flag as it was.
+// 8 bits go on the wire (2C). A parsed value is 0 to 255. getValueData always appends the one
+// byte and returns 1, also without a value; CTLV::getData and getLength never call it then.
+// The rules every fixed-width value follows are stated once in CTLV.h.
 #ifndef ORVELPDU_TLV_CTLVUBYTE_H_
 #define ORVELPDU_TLV_CTLVUBYTE_H_
 
