@@ -4,9 +4,9 @@
 
 CTLVByte::CTLVByte() : CTLV(1, 1), value(0) {}
 
-CTLVByte::CTLVByte(short tag) : CTLV(tag, 1, 1), value(0) {}
+CTLVByte::CTLVByte(short tlvTag) : CTLV(tlvTag, 1, 1), value(0) {}
 
-CTLVByte::CTLVByte(short tag, unsigned char value) : CTLV(tag, 1, 1), value(value) {
+CTLVByte::CTLVByte(short tlvTag, unsigned char initial) : CTLV(tlvTag, 1, 1), value(initial) {
   markValueSet();
 }
 

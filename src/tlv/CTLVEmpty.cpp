@@ -2,9 +2,11 @@
 
 CTLVEmpty::CTLVEmpty() : CTLV(0, 0), value(0) {}
 
-CTLVEmpty::CTLVEmpty(short tag) : CTLV(tag, 0, 0), value(0) {}
+CTLVEmpty::CTLVEmpty(short tlvTag) : CTLV(tlvTag, 0, 0), value(0) {}
 
-CTLVEmpty::CTLVEmpty(short tag, int value) : CTLV(tag, 0, 0), value(value) { markValueSet(); }
+CTLVEmpty::CTLVEmpty(short tlvTag, int initial) : CTLV(tlvTag, 0, 0), value(initial) {
+  markValueSet();
+}
 
 CTLVEmpty::CTLVEmpty(const CTLVEmpty& other) = default;
 

@@ -4,9 +4,9 @@
 
 CTLVInt::CTLVInt() : CTLV(4, 4), value(0) {}
 
-CTLVInt::CTLVInt(short tag) : CTLV(tag, 4, 4), value(0) {}
+CTLVInt::CTLVInt(short tlvTag) : CTLV(tlvTag, 4, 4), value(0) {}
 
-CTLVInt::CTLVInt(short tag, int value) : CTLV(tag, 4, 4), value(value) { markValueSet(); }
+CTLVInt::CTLVInt(short tlvTag, int initial) : CTLV(tlvTag, 4, 4), value(initial) { markValueSet(); }
 
 CTLVInt::CTLVInt(const CTLVInt& other) = default;
 

@@ -2,14 +2,16 @@
 
 CTLVOctets::CTLVOctets() : CTLV(), value() {}
 
-CTLVOctets::CTLVOctets(short tag) : CTLV(tag), value() {}
+CTLVOctets::CTLVOctets(short tlvTag) : CTLV(tlvTag), value() {}
 
-CTLVOctets::CTLVOctets(short tag, int min, int max) : CTLV(tag, min, max), value() {}
+CTLVOctets::CTLVOctets(short tlvTag, int min, int max) : CTLV(tlvTag, min, max), value() {}
 
-CTLVOctets::CTLVOctets(short tag, CIPByteBuffer bytes) : CTLV(tag), value(bytes) { markValueSet(); }
+CTLVOctets::CTLVOctets(short tlvTag, CIPByteBuffer bytes) : CTLV(tlvTag), value(bytes) {
+  markValueSet();
+}
 
-CTLVOctets::CTLVOctets(short tag, int min, int max, CIPByteBuffer bytes)
-    : CTLV(tag, min, max), value(bytes) {
+CTLVOctets::CTLVOctets(short tlvTag, int min, int max, CIPByteBuffer bytes)
+    : CTLV(tlvTag, min, max), value(bytes) {
   markValueSet();
 }
 

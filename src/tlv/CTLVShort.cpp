@@ -4,9 +4,11 @@
 
 CTLVShort::CTLVShort() : CTLV(2, 2), value(0) {}
 
-CTLVShort::CTLVShort(short tag) : CTLV(tag, 2, 2), value(0) {}
+CTLVShort::CTLVShort(short tlvTag) : CTLV(tlvTag, 2, 2), value(0) {}
 
-CTLVShort::CTLVShort(short tag, short value) : CTLV(tag, 2, 2), value(value) { markValueSet(); }
+CTLVShort::CTLVShort(short tlvTag, short initial) : CTLV(tlvTag, 2, 2), value(initial) {
+  markValueSet();
+}
 
 CTLVShort::CTLVShort(const CTLVShort& other) = default;
 

@@ -6,14 +6,14 @@
 
 CTLVString::CTLVString() : CTLV(), value() {}
 
-CTLVString::CTLVString(short tag) : CTLV(tag), value() {}
+CTLVString::CTLVString(short tlvTag) : CTLV(tlvTag), value() {}
 
-CTLVString::CTLVString(short tag, int min, int max) : CTLV(tag, min, max), value() {}
+CTLVString::CTLVString(short tlvTag, int min, int max) : CTLV(tlvTag, min, max), value() {}
 
-CTLVString::CTLVString(short tag, const CString& s) : CTLV(tag), value(s) { markValueSet(); }
+CTLVString::CTLVString(short tlvTag, const CString& s) : CTLV(tlvTag), value(s) { markValueSet(); }
 
-CTLVString::CTLVString(short tag, int min, int max, const CString& s)
-    : CTLV(tag, min, max), value(s) {
+CTLVString::CTLVString(short tlvTag, int min, int max, const CString& s)
+    : CTLV(tlvTag, min, max), value(s) {
   markValueSet();
 }
 

@@ -4,7 +4,7 @@
 
 CTLVUByte::CTLVUByte() : CTLV(1, 1), value(0) {}
 
-CTLVUByte::CTLVUByte(short tag) : CTLV(tag, 1, 1), value(0) {}
+CTLVUByte::CTLVUByte(short tlvTag) : CTLV(tlvTag, 1, 1), value(0) {}
 
 CTLVUByte::CTLVUByte(const CTLVUByte& other) = default;
 

@@ -40,9 +40,9 @@ class ORVELPDU_API CTLV : public CIPByteData {
  public:
   // Tag 0 unless given, no value; limits DONT_CHECK_LIMIT (none) unless given.
   CTLV();
-  explicit CTLV(short tag);
+  explicit CTLV(short tlvTag);
   CTLV(int min, int max);
-  CTLV(short tag, int min, int max);
+  CTLV(short tlvTag, int min, int max);
   // Copy the tag, the value-set flag and both limits.
   CTLV(const CTLV& other);
   CTLV& operator=(const CTLV& other);
@@ -65,7 +65,7 @@ class ORVELPDU_API CTLV : public CIPByteData {
   // every call and having no other effect.
   virtual int getValueData(CIPByteBuffer& buffer) = 0;
 
-  void setTag(short tag);
+  void setTag(short tlvTag);
   short getTag() const;
   // 1 once a value is present, else 0.
   int hasValue() const;

@@ -11,8 +11,8 @@ class ORVELPDU_API CTLVByte : public CTLV {
  public:
   // Tag 0 unless given; only the constructor that takes a value marks it set.
   CTLVByte();
-  explicit CTLVByte(short tag);
-  CTLVByte(short tag, unsigned char value);
+  explicit CTLVByte(short tlvTag);
+  CTLVByte(short tlvTag, unsigned char initial);
   CTLVByte(const CTLVByte& other);
   CTLVByte& operator=(const CTLVByte& other);
   ~CTLVByte() override;

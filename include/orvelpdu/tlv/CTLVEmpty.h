@@ -15,8 +15,8 @@ class ORVELPDU_API CTLVEmpty : public CTLV {
  public:
   // Tag 0 unless given; only the constructor that takes a value marks it set.
   CTLVEmpty();
-  explicit CTLVEmpty(short tag);
-  CTLVEmpty(short tag, int value);
+  explicit CTLVEmpty(short tlvTag);
+  CTLVEmpty(short tlvTag, int initial);
   CTLVEmpty(const CTLVEmpty& other);
   CTLVEmpty& operator=(const CTLVEmpty& other);
   ~CTLVEmpty() override;

@@ -11,8 +11,8 @@ class ORVELPDU_API CTLVInt : public CTLV {
  public:
   // Tag 0 unless given; only the constructor that takes a value marks it set.
   CTLVInt();
-  explicit CTLVInt(short tag);
-  CTLVInt(short tag, int value);
+  explicit CTLVInt(short tlvTag);
+  CTLVInt(short tlvTag, int initial);
   CTLVInt(const CTLVInt& other);
   CTLVInt& operator=(const CTLVInt& other);
   ~CTLVInt() override;

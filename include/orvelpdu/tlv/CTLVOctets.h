@@ -20,12 +20,12 @@ class ORVELPDU_API CTLVOctets : public CTLV {
  public:
   // Tag 0 unless given, no limits unless given, empty value, no value set.
   CTLVOctets();
-  explicit CTLVOctets(short tag);
-  CTLVOctets(short tag, int min, int max);
+  explicit CTLVOctets(short tlvTag);
+  CTLVOctets(short tlvTag, int min, int max);
   // The value is a copy of `bytes`, marked set also when `bytes` is empty; the limits are
   // not applied to it. The caller's buffer is not changed.
-  CTLVOctets(short tag, CIPByteBuffer bytes);
-  CTLVOctets(short tag, int min, int max, CIPByteBuffer bytes);
+  CTLVOctets(short tlvTag, CIPByteBuffer bytes);
+  CTLVOctets(short tlvTag, int min, int max, CIPByteBuffer bytes);
   // Deep copies: the bytes are copied, never shared.
   CTLVOctets(const CTLVOctets& other);
   CTLVOctets& operator=(const CTLVOctets& other);

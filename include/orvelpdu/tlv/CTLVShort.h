@@ -11,8 +11,8 @@ class ORVELPDU_API CTLVShort : public CTLV {
  public:
   // Tag 0 unless given; only the constructor that takes a value marks it set.
   CTLVShort();
-  explicit CTLVShort(short tag);
-  CTLVShort(short tag, short value);
+  explicit CTLVShort(short tlvTag);
+  CTLVShort(short tlvTag, short initial);
   CTLVShort(const CTLVShort& other);
   CTLVShort& operator=(const CTLVShort& other);
   ~CTLVShort() override;

@@ -24,11 +24,11 @@ class ORVELPDU_API CTLVString : public CTLV {
  public:
   // Tag 0 unless given, no limits unless given, empty string, no value set.
   CTLVString();
-  explicit CTLVString(short tag);
-  CTLVString(short tag, int min, int max);
+  explicit CTLVString(short tlvTag);
+  CTLVString(short tlvTag, int min, int max);
   // The value is a copy of `s`, marked set; the limits are not applied to it.
-  CTLVString(short tag, const CString& s);
-  CTLVString(short tag, int min, int max, const CString& s);
+  CTLVString(short tlvTag, const CString& s);
+  CTLVString(short tlvTag, int min, int max, const CString& s);
   CTLVString(const CTLVString& other);
   CTLVString& operator=(const CTLVString& other);
   ~CTLVString() override;

@@ -15,7 +15,7 @@ class ORVELPDU_API CTLVUByte : public CTLV {
  public:
   // Tag 0 unless given, no value. There is no constructor that takes a value.
   CTLVUByte();
-  explicit CTLVUByte(short tag);
+  explicit CTLVUByte(short tlvTag);
   CTLVUByte(const CTLVUByte& other);
   CTLVUByte& operator=(const CTLVUByte& other);
   ~CTLVUByte() override;
