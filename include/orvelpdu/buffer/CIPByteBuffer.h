@@ -239,8 +239,8 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
 
   // True when `count` (>= 0) more bytes fit behind the held ones in the held block.
   bool hasRoom(unsigned int count) const {
-    return block != nullptr && static_cast<long long>(count) <=
-                                   capacity - (buffer - block) - static_cast<long long>(length);
+    return block_ != nullptr && static_cast<long long>(count) <=
+                                    capacity_ - (buffer - block_) - static_cast<long long>(length);
   }
   // Makes room for `count` (> 0) more bytes behind the held ones, moving the held bytes to a
   // larger block when needed. Returns the block that was left, which the caller releases
@@ -261,7 +261,7 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   void assignBytes(const unsigned char* src, int count);
   // Drops `count` bytes from the front, 0 < count < length.
   void dropFront(int count);
-  // True while the buffer shows bytes lent to it (see `block`).
+  // True while the buffer shows bytes lent to it (see `block_`).
   bool showsLentBytes() const;
   // Copies the lent bytes, those already removed included, into a block of this buffer's
   // own and keeps its place in them; nothing when no bytes are lent. Throws std::bad_alloc
@@ -269,27 +269,27 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   void ownLentBytes();
 
   // Data members: part of the ABI (see the top of this file).
-  unsigned char* buffer;  // first held byte, inside `block`
+  unsigned char* buffer;  // first held byte, inside `block_`
   unsigned int length;    // bytes held from `buffer` on; never above 2^31 - 1
   // Start of the held allocation, or null. Null with a non-null `buffer`: the bytes are
   // another buffer's, lent for the length of one library call (BufferAccess); they are never
   // released, moved or written. Reads and removals from the front use them where they lie;
   // every other change, and the writable getBuffer(), first copies them into a block.
-  unsigned char* block;
-  // Bytes usable from `block` on, when `sizeKnown`. For lent bytes: the number lent, counted
+  unsigned char* block_;
+  // Bytes usable from `block_` on, when `sizeKnown_`. For lent bytes: the number lent, counted
   // from the first one lent, so the lent bytes start `capacity - length` before `buffer`.
-  int capacity;
-  bool sizeKnown;  // false for a block handed in by the caller
+  int capacity_;
+  bool sizeKnown_;  // false for a block handed in by the caller
 };
 
 // ---- Inline fast paths ----
 
 inline CIPByteBuffer::CIPByteBuffer()
-    : buffer(nullptr), length(0), block(nullptr), capacity(0), sizeKnown(true) {}
+    : buffer(nullptr), length(0), block_(nullptr), capacity_(0), sizeKnown_(true) {}
 
 // Written through, lent bytes would change the source's: the view takes its own copy first.
 inline unsigned char* CIPByteBuffer::getBuffer() {
-  if (block == nullptr && buffer != nullptr) ownLentBytes();
+  if (block_ == nullptr && buffer != nullptr) ownLentBytes();
   return buffer;
 }
 
