@@ -10,12 +10,11 @@
 // Input: byte 0 picks the framer's maximum frame length, bytes 1-4 seed the chunk sizes, the
 // rest is the stream.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "FuzzBytes.h"
+#include "FuzzCheck.h"
 #include "orvelpdu/buffer/CheckedReads.h"
 #include "orvelpdu/stream/PDUFramer.h"
 #include "orvelpdu/tlv/CTLVByte.h"
@@ -31,15 +30,9 @@ namespace {
 using orvelpdu::PDUFramer;
 using orvelpdu::fuzz::bufferOf;
 using orvelpdu::fuzz::Bytes;
+using orvelpdu::fuzz::check;
 using orvelpdu::fuzz::contentOf;
 using orvelpdu::fuzz::loadBig;
-
-void check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "stream fuzz: %s\n", what);
-    std::abort();
-  }
-}
 
 // Chunk sizes from a small generator: mostly small, sometimes large, never 0.
 class Chunks {

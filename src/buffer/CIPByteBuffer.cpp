@@ -173,7 +173,7 @@ bool CIPByteBuffer::showsLentBytes() const { return block_ == nullptr && buffer 
 
 void CIPByteBuffer::ownLentBytes() {
   if (!showsLentBytes()) return;
-  // The lent bytes run from `capacity - length` bytes before the first one shown (those
+  // The lent bytes run from `capacity_ - length` bytes before the first one shown (those
   // already removed) to the end of those shown; all of them are copied, so that the view
   // keeps its place in them and setBuffer may still point anywhere among them.
   const long long removed = capacity_ - static_cast<long long>(length);

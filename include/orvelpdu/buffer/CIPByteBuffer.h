@@ -9,10 +9,6 @@
 //   C-string field: the characters of a text with no terminating NUL and no length prefix;
 //   read back up to the first NUL byte or to the end of the held bytes.
 //
-// Failure signals. A read that finds too few bytes returns the fill byte 0xCD repeated over
-// the field's width (0xCD, 0xCDCD, 0xCDCDCDCD = -842150451); the matching remove returns the
-// same value and leaves the buffer empty. These values can also be real data.
-//
 // Storage. The buffer owns one block from the global operator new and releases it with the
 // global operator delete. Appends cost amortised O(field width) (spare capacity grows
 // geometrically) and removals from the front cost O(field width) (a read offset; the dead
@@ -148,11 +144,15 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
 
   // ---- Reading at the front, without removing ----
 
+  // A read that finds too few bytes answers the fill byte 0xCD repeated over the field's
+  // width. Fill values can also be real data: a caller that must tell them apart checks
+  // getLength() first.
+
   // The first byte; 0xCD when no byte is held.
   ORVELPDU_INLINE_API unsigned char readByte() const;
   // The first two bytes as an unsigned big-endian number, 0..65535; 0xCDCD when short.
   ORVELPDU_INLINE_API int readShort() const;
-  // The first four bytes as a signed big-endian number; 0xCDCDCDCD when short.
+  // The first four bytes as a signed big-endian number; 0xCDCDCDCD (-842150451) when short.
   ORVELPDU_INLINE_API int readInt() const;
   // `dst` ends up holding exactly the first min(count, length) bytes (none when count <= 0);
   // what it held before is discarded. REQUIRES: &dst != this (then nothing happens).
@@ -211,7 +211,7 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   ORVELPDU_INLINE_API int operator>>(short& v);
   ORVELPDU_INLINE_API int operator>>(unsigned short& v);
   ORVELPDU_INLINE_API int operator>>(char& v);
-  // removeCString(dst, limit 0x7FFFFFFF); returns its result (-1 on an empty buffer).
+  // removeCString(dst, limit 2^31 - 1); returns its result (-1 on an empty buffer).
   // REQUIRES: dst writable for the text at the front plus a NUL.
   int operator>>(char* dst);
 
@@ -277,7 +277,7 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   // every other change, and the writable getBuffer(), first copies them into a block.
   unsigned char* block_;
   // Bytes usable from `block_` on, when `sizeKnown_`. For lent bytes: the number lent, counted
-  // from the first one lent, so the lent bytes start `capacity - length` before `buffer`.
+  // from the first one lent, so the lent bytes start `capacity_ - length` before `buffer`.
   int capacity_;
   bool sizeKnown_;  // false for a block handed in by the caller
 };
