@@ -3,7 +3,7 @@
 # Consumers never see these flags: they are PRIVATE.
 function(orvelpdu_warnings target)
   cmake_parse_arguments(ARG "STRICT" "" "" ${ARGN})
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow)
   if(ARG_STRICT)
     target_compile_options(${target} PRIVATE -Wconversion -Wsign-conversion)
   endif()

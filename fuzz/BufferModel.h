@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "FuzzBytes.h"
+
 namespace orvelpdu::fuzz {
 
 struct BufferModel {
@@ -65,11 +67,11 @@ struct BufferModel {
   }
 
   unsigned char readByte() const { return bytes.empty() ? 0xCD : bytes[0]; }
-  int readShort() const { return length() < 2 ? 0xCDCD : (bytes[0] << 8) | bytes[1]; }
+  int readShort() const {
+    return length() < 2 ? 0xCDCD : static_cast<int>(loadBig(bytes.data(), 2));
+  }
   int readInt() const {
-    if (length() < 4) return static_cast<int>(0xCDCDCDCDu);
-    return static_cast<int>((uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) |
-                            (uint32_t{bytes[2]} << 8) | uint32_t{bytes[3]});
+    return static_cast<int>(length() < 4 ? 0xCDCDCDCDu : loadBig(bytes.data(), 4));
   }
 
   std::vector<uint8_t> front(int count) const {

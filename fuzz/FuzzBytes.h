@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "orvelpdu/buffer/ByteOrder.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 
 namespace orvelpdu::fuzz {
@@ -22,6 +23,30 @@ inline Bytes contentOf(const CIPByteBuffer& b) {
   const unsigned char* p = b.getBuffer();
   if (p == nullptr) return {};
   return Bytes(p, p + b.getLength());
+}
+
+// The unsigned big-endian number of `width` (1, 2 or 4) bytes at `at`.
+inline uint32_t loadBig(const uint8_t* at, int width) {
+  if (width == 1) return at[0];
+  return width == 2 ? detail::loadBig16(at) : detail::loadBig32(at);
+}
+
+// As above, `offset` bytes into `bytes`. REQUIRES: offset + width <= bytes.size().
+inline uint32_t loadBig(const Bytes& bytes, size_t offset, int width) {
+  return loadBig(bytes.data() + offset, width);
+}
+
+// The low `width` (1, 2 or 4) bytes of v, most significant first.
+inline Bytes bigEndian(uint32_t v, int width) {
+  Bytes out(static_cast<size_t>(width));
+  if (width == 1) {
+    out[0] = static_cast<uint8_t>(v);
+  } else if (width == 2) {
+    detail::storeBig16(out.data(), static_cast<uint16_t>(v));
+  } else {
+    detail::storeBig32(out.data(), v);
+  }
+  return out;
 }
 
 }  // namespace orvelpdu::fuzz

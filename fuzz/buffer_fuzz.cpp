@@ -27,8 +27,14 @@ class Program {
   Program(const uint8_t* data, size_t size) : data_(data), size_(size) {}
   bool done() const { return pos_ >= size_; }
   uint8_t byte() { return pos_ < size_ ? data_[pos_++] : 0; }
-  uint16_t u16() { return static_cast<uint16_t>((byte() << 8) | byte()); }
-  uint32_t u32() { return (uint32_t{u16()} << 16) | u16(); }
+  uint16_t u16() {
+    const uint8_t wire[2] = {byte(), byte()};
+    return orvelpdu::detail::loadBig16(wire);
+  }
+  uint32_t u32() {
+    const uint8_t wire[4] = {byte(), byte(), byte(), byte()};
+    return orvelpdu::detail::loadBig32(wire);
+  }
   // A count in -8..247, biased towards small values around the edges that matter.
   int count() { return static_cast<int>(byte()) - 8; }
   // A count for operations that must accept any int: mostly count(), sometimes one of the

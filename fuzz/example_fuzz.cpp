@@ -25,21 +25,12 @@ constexpr size_t kHeader = 16;
 
 using orvelpdu::fuzz::check;
 
-uint32_t readBigEndian(const Bytes& bytes, size_t offset, int width) {
-  uint32_t v = 0;
-  for (int i = 0; i < width; ++i) v = (v << 8) | bytes[offset + static_cast<size_t>(i)];
-  return v;
-}
-
-void putBigEndian(Bytes& bytes, size_t offset, uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    bytes[offset + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (24 - 8 * i));
-}
+using orvelpdu::fuzz::loadBig;
 
 // The command length a sound header states, or 0 when the header is not sound.
 size_t soundLength(const Bytes& in) {
   if (in.size() < kHeader) return 0;
-  const auto length = static_cast<int>(readBigEndian(in, 0, 4));
+  const auto length = static_cast<int>(loadBig(in, 0, 4));
   if (length < static_cast<int>(kHeader) || static_cast<size_t>(length) > in.size()) return 0;
   return static_cast<size_t>(length);
 }
@@ -59,8 +50,8 @@ Bytes canonicalSubmitText(const Bytes& in, size_t length, size_t fixedBody) {
   std::map<uint16_t, Bytes> known;
   size_t pos = kHeader + fixedBody;
   while (pos < length) {
-    const auto tag = static_cast<uint16_t>(readBigEndian(in, pos, 2));
-    const size_t frame = 4 + readBigEndian(in, pos + 2, 2);
+    const auto tag = static_cast<uint16_t>(loadBig(in, pos, 2));
+    const size_t frame = 4 + loadBig(in, pos + 2, 2);
     if (tag >= textmsg::kReference && tag <= textmsg::kMessageClass) {
       known[tag] =
           Bytes(in.begin() + static_cast<long>(pos), in.begin() + static_cast<long>(pos + frame));
@@ -70,7 +61,7 @@ Bytes canonicalSubmitText(const Bytes& in, size_t length, size_t fixedBody) {
   check(pos == length, "SubmitText", "optional parameters overrun the command length");
   Bytes out(in.begin(), in.begin() + static_cast<long>(kHeader + fixedBody));
   for (const auto& [tag, frame] : known) out.insert(out.end(), frame.begin(), frame.end());
-  putBigEndian(out, 0, static_cast<uint32_t>(out.size()));
+  orvelpdu::detail::storeBig32(out.data(), static_cast<uint32_t>(out.size()));
   return out;
 }
 

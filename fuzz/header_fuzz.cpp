@@ -49,8 +49,7 @@ std::vector<uint8_t> expectedRest(const uint8_t* data, size_t size) {
 }
 
 int fieldAt(const std::vector<uint8_t>& wire, size_t offset) {
-  return static_cast<int>((uint32_t{wire[offset]} << 24) | (uint32_t{wire[offset + 1]} << 16) |
-                          (uint32_t{wire[offset + 2]} << 8) | uint32_t{wire[offset + 3]});
+  return static_cast<int>(orvelpdu::fuzz::loadBig(wire, offset, 4));
 }
 
 void fuzzHeader(const uint8_t* data, size_t size) {

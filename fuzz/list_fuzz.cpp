@@ -100,26 +100,18 @@ Expected expect(const Bytes& in, int width, int maximum, int nullOn) {
   Expected e;
   size_t pos = 0;
   auto left = [&] { return in.size() - pos; };
-  if (width == 1) {
-    e.count = left() >= 1 ? in[0] : 0xCD;
-    pos = std::min<size_t>(1, in.size());
-  } else if (width == 2) {
-    e.count = left() >= 2 ? (in[0] << 8) | in[1] : 0xCDCD;
-    pos = std::min<size_t>(2, in.size());
-  } else if (width == 4) {
-    uint32_t v = 0xCDCDCDCDu;
-    if (left() >= 4) {
-      v = (uint32_t{in[0]} << 24) | (uint32_t{in[1]} << 16) | (uint32_t{in[2]} << 8) | in[3];
-    }
-    e.count = static_cast<int>(v);
-    pos = std::min<size_t>(4, in.size());
+  if (width == 1 || width == 2 || width == 4) {
+    const uint32_t fill = width == 1 ? 0xCDu : width == 2 ? 0xCDCDu : 0xCDCDCDCDu;
+    const auto bytes = static_cast<size_t>(width);
+    e.count = static_cast<int>(left() >= bytes ? orvelpdu::fuzz::loadBig(in, 0, width) : fill);
+    pos = std::min(bytes, in.size());
   }
   for (int p = 0; p < e.count && left() > 0; ++p) {
     ++e.positions;
     if (p == nullOn) continue;
     Expected::Parsed item{static_cast<short>(0xCDCD), "", false};
     if (left() >= 2) {
-      item.number = static_cast<short>((in[pos] << 8) | in[pos + 1]);
+      item.number = static_cast<short>(orvelpdu::fuzz::loadBig(in, pos, 2));
       pos += 2;
       const auto* start = in.data() + pos;
       const auto* nul = static_cast<const uint8_t*>(std::memchr(start, 0, left()));
@@ -149,8 +141,8 @@ Bytes countField(int width, int count) {
 Bytes encodeItems(const std::vector<Expected::Parsed>& items) {
   Bytes out;
   for (const auto& item : items) {
-    out.push_back(static_cast<uint8_t>(static_cast<uint16_t>(item.number) >> 8));
-    out.push_back(static_cast<uint8_t>(item.number));
+    const Bytes number = orvelpdu::fuzz::bigEndian(static_cast<uint16_t>(item.number), 2);
+    out.insert(out.end(), number.begin(), number.end());
     out.insert(out.end(), item.text.begin(), item.text.end());
     out.push_back(0);
   }

@@ -10,12 +10,11 @@
 // Input: byte 0 picks the framer's maximum frame length, bytes 1-4 seed the chunk sizes, the
 // rest is the stream.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "FuzzBytes.h"
+#include "FuzzCheck.h"
 #include "orvelpdu/buffer/CheckedReads.h"
 #include "orvelpdu/stream/PDUFramer.h"
 #include "orvelpdu/tlv/CTLVByte.h"
@@ -31,19 +30,9 @@ namespace {
 using orvelpdu::PDUFramer;
 using orvelpdu::fuzz::bufferOf;
 using orvelpdu::fuzz::Bytes;
+using orvelpdu::fuzz::check;
 using orvelpdu::fuzz::contentOf;
-
-void check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "stream fuzz: %s\n", what);
-    std::abort();
-  }
-}
-
-uint32_t bigEndian32(const Bytes& b, size_t offset) {
-  return (uint32_t{b[offset]} << 24) | (uint32_t{b[offset + 1]} << 16) |
-         (uint32_t{b[offset + 2]} << 8) | uint32_t{b[offset + 3]};
-}
+using orvelpdu::fuzz::loadBig;
 
 // Chunk sizes from a small generator: mostly small, sometimes large, never 0.
 class Chunks {
@@ -106,7 +95,7 @@ void checkFramerAgainstTheBytes(const Bytes& stream, int max, const FramerOutcom
   size_t pos = 0;
   for (const Bytes& pdu : outcome.pdus) {
     check(pos + 4 <= stream.size(), "a PDU lies inside the stream");
-    const uint32_t length = bigEndian32(stream, pos);
+    const uint32_t length = loadBig(stream, pos, 4);
     check(length >= 16 && length <= static_cast<uint32_t>(max), "a PDU's length is in range");
     check(pdu.size() == length, "a PDU is its command length long");
     check(Bytes(stream.begin() + static_cast<long>(pos),
@@ -116,7 +105,7 @@ void checkFramerAgainstTheBytes(const Bytes& stream, int max, const FramerOutcom
   }
   if (outcome.failed) {
     check(outcome.badOffset == pos && pos + 4 <= stream.size(), "the error is at the next PDU");
-    const uint32_t length = bigEndian32(stream, pos);
+    const uint32_t length = loadBig(stream, pos, 4);
     check(length == outcome.badLength, "the error names the length received");
     check(length < 16 || length > static_cast<uint32_t>(max), "only a bad length fails");
     check(outcome.held == 0, "a failed framer holds nothing");
@@ -124,7 +113,7 @@ void checkFramerAgainstTheBytes(const Bytes& stream, int max, const FramerOutcom
   }
   const size_t left = stream.size() - pos;
   check(outcome.held == left, "every byte not handed out is held");
-  check(left < 4 || (bigEndian32(stream, pos) >= 16 && bigEndian32(stream, pos) > left),
+  check(left < 4 || (loadBig(stream, pos, 4) >= 16 && loadBig(stream, pos, 4) > left),
         "what is held is no whole PDU");
 }
 
@@ -210,8 +199,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 5 || size > 200000) return 0;
   static const int kMaxima[] = {16, 20, 64, 300, 4096, PDUFramer::kDefaultMaxFrameLength};
   const int max = kMaxima[data[0] % 6];
-  const uint32_t seed = (uint32_t{data[1]} << 24) | (uint32_t{data[2]} << 16) |
-                        (uint32_t{data[3]} << 8) | uint32_t{data[4]};
+  const uint32_t seed = loadBig(data + 1, 4);
   const Bytes stream(data + 5, data + size);
 
   const FramerOutcome whole = frame(stream, max, nullptr);

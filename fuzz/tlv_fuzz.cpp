@@ -29,17 +29,8 @@ using orvelpdu::fuzz::contentOf;
 
 using orvelpdu::fuzz::check;
 
-Bytes bigEndian(uint32_t v, int width) {
-  Bytes out;
-  for (int i = width - 1; i >= 0; --i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-  return out;
-}
-
-uint32_t readBigEndian(const Bytes& bytes, size_t offset, int width) {
-  uint32_t v = 0;
-  for (int i = 0; i < width; ++i) v = (v << 8) | bytes[offset + static_cast<size_t>(i)];
-  return v;
-}
+using orvelpdu::fuzz::bigEndian;
+using orvelpdu::fuzz::loadBig;
 
 // The frame as the wire states it, read without the library.
 struct Frame {
@@ -52,12 +43,12 @@ struct Frame {
 Frame readFrame(const Bytes& in) {
   Frame f{};
   const uint16_t fill = 0xCDCD;
-  f.tag = static_cast<short>(in.size() >= 2 ? readBigEndian(in, 0, 2) : fill);
+  f.tag = static_cast<short>(in.size() >= 2 ? loadBig(in, 0, 2) : fill);
   if (in.size() < 4) {
     f.whole = false;
     return f;
   }
-  const size_t length = readBigEndian(in, 2, 2);
+  const size_t length = loadBig(in, 2, 2);
   const size_t there = std::min(length, in.size() - 4);
   f.value.assign(in.begin() + 4, in.begin() + 4 + static_cast<long>(there));
   f.rest.assign(in.begin() + 4 + static_cast<long>(there), in.end());

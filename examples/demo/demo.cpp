@@ -17,6 +17,7 @@
 #include <iterator>
 #include <string>
 
+#include "orvelpdu/buffer/CheckedReads.h"
 #include "textmsg/SubmitText.h"
 #include "textmsg/SubmitTextResp.h"
 
@@ -63,7 +64,6 @@ class Annotator {
   explicit Annotator(const CIPByteBuffer& bytes) : in_(bytes), total_(bytes.getLength()) {}
 
   bool empty() const { return in_.isEmpty() != 0; }
-  unsigned remaining() const { return in_.getLength(); }
 
   int integer(const char* field) {
     const unsigned at = offset();
@@ -246,14 +246,12 @@ int runDemo() {
 // Returns 0, or 2 with the reason on standard error.
 int decodeOne(CIPByteBuffer& bytes, int number) {
   const std::string which = "demo decode: PDU " + std::to_string(number) + ": ";
-  if (bytes.getLength() < 8) {
+  int id = 0;
+  const auto headerLength = static_cast<unsigned>(textmsg::Message::kHeaderLength);
+  if (bytes.getLength() < headerLength || !orvelpdu::peekInt(bytes, 4, id)) {
     std::fprintf(stderr, "%s%u bytes cannot hold a PDU header\n", which.c_str(), bytes.getLength());
     return 2;
   }
-  CIPByteBuffer probe;
-  bytes.readBytes(8, probe);
-  probe.removeInt();
-  const int id = probe.removeInt();
   SubmitText submit;
   SubmitTextResp response;
   textmsg::Message* pdu = nullptr;

@@ -214,6 +214,32 @@ ExchangeReport serveOne(int listening, ServerSide& server, const ExchangeOptions
   return report;
 }
 
+namespace {
+
+// The client's reading side: hands what arrives to `client` until every request is answered,
+// the server closes, or `failure` is set (by either side).
+void receiveAnswers(int fd, ClientSide& client, const ExchangeOptions& options,
+                    Clock::time_point deadline, Failure& failure) {
+  std::mt19937 random(options.seed ^ 0xC11Eu);
+  std::vector<std::uint8_t> chunk(options.largestChunk);
+  std::string error;
+  while (client.answered() < options.count) {
+    const ssize_t n = readSome(fd, chunk, random, deadline, failure);
+    if (n < 0) return;
+    if (n == 0) {
+      failure.set("the server closed the connection with " +
+                  std::to_string(options.count - client.answered()) + " requests unanswered");
+      return;
+    }
+    if (!client.receive(chunk.data(), static_cast<std::size_t>(n), error)) {
+      failure.set(error);
+      return;
+    }
+  }
+}
+
+}  // namespace
+
 ExchangeReport runClient(std::uint16_t port, ClientSide& client, const ExchangeOptions& options) {
   ExchangeReport report;
   report.port = port;
@@ -233,24 +259,7 @@ ExchangeReport runClient(std::uint16_t port, ClientSide& client, const ExchangeO
   ::setsockopt(connection.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   const auto start = Clock::now();
 
-  std::thread reader([&] {
-    std::mt19937 random(options.seed ^ 0xC11Eu);
-    std::vector<std::uint8_t> chunk(options.largestChunk);
-    std::string error;
-    while (client.answered() < options.count) {
-      const ssize_t n = readSome(connection.get(), chunk, random, deadline, failure);
-      if (n < 0) return;
-      if (n == 0) {
-        failure.set("the server closed the connection with " +
-                    std::to_string(options.count - client.answered()) + " requests unanswered");
-        return;
-      }
-      if (!client.receive(chunk.data(), static_cast<std::size_t>(n), error)) {
-        failure.set(error);
-        return;
-      }
-    }
-  });
+  std::thread reader([&] { receiveAnswers(connection.get(), client, options, deadline, failure); });
 
   // Requests are encoded in batches, each batch written in pieces of random size.
   std::mt19937 random(options.seed ^ 0x5E4Du);

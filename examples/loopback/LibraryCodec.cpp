@@ -49,6 +49,15 @@ std::string framingError(const orvelpdu::PDUFramer& framer) {
          " at stream offset " + std::to_string(framer.badOffset());
 }
 
+// True with the next whole PDU in `pdu`. Otherwise false, with `more` true when the framer
+// needs more bytes, or false and the framing error in `error`.
+bool nextFrame(orvelpdu::PDUFramer& framer, CIPByteBuffer& pdu, bool& more, std::string& error) {
+  const auto result = framer.next(pdu);
+  more = result == orvelpdu::PDUFramer::Result::kNeedMore;
+  if (result == orvelpdu::PDUFramer::Result::kFramingError) error = framingError(framer);
+  return result == orvelpdu::PDUFramer::Result::kFrame;
+}
+
 }  // namespace
 
 void LibraryClient::encodeRequest(const RequestContent& content, Bytes& out) {
@@ -76,12 +85,8 @@ void LibraryClient::encodeRequest(const RequestContent& content, Bytes& out) {
 bool LibraryClient::receive(const std::uint8_t* data, std::size_t size, std::string& error) {
   framer_.feed(data, size);
   for (;;) {
-    const auto result = framer_.next(pdu_);
-    if (result == orvelpdu::PDUFramer::Result::kNeedMore) return true;
-    if (result == orvelpdu::PDUFramer::Result::kFramingError) {
-      error = framingError(framer_);
-      return false;
-    }
+    bool more = false;
+    if (!nextFrame(framer_, pdu_, more, error)) return more;
     textmsg::SubmitTextResp response;
     if (!parseAndCheck(pdu_, response, verify_, encoded_, error)) return false;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -110,12 +115,8 @@ bool LibraryServer::serve(const std::uint8_t* data, std::size_t size, Bytes& out
                           std::string& error) {
   framer_.feed(data, size);
   for (;;) {
-    const auto result = framer_.next(pdu_);
-    if (result == orvelpdu::PDUFramer::Result::kNeedMore) return true;
-    if (result == orvelpdu::PDUFramer::Result::kFramingError) {
-      error = framingError(framer_);
-      return false;
-    }
+    bool more = false;
+    if (!nextFrame(framer_, pdu_, more, error)) return more;
     textmsg::SubmitText request;
     if (!parseAndCheck(pdu_, request, verify_, encoded_, error)) return false;
     textmsg::SubmitTextResp response(request);

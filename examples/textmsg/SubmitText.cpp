@@ -40,7 +40,8 @@ int SubmitText::setBody(CIPByteBuffer& in) {
   unsigned char count = 0;
   if (!orvelpdu::peekByte(in, 0, count)) return fail("body ends before the recipient count");
   if (count > RecipientList::kMaxRecipients) {
-    return fail(std::to_string(count) + " recipients, at most 10 are allowed");
+    return fail(std::to_string(count) + " recipients, at most " +
+                std::to_string(RecipientList::kMaxRecipients) + " are allowed");
   }
   recipients.setData(in);
   bool whole = recipients.getCount() == count;

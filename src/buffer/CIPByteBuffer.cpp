@@ -7,6 +7,7 @@
 #include <functional>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "base/StringAccess.h"
 #include "buffer/BufferAccess.h"
@@ -33,6 +34,10 @@ int grownCapacity(int current, int needed) {
 
 size_t bytes(int n) { return static_cast<size_t>(n); }
 
+// Every block the buffer makes comes from here, uninitialised: each caller fills all of it,
+// by copying or zeroing, before the buffer can expose a byte of it. REQUIRES: n > 0.
+unsigned char* newBlock(int n) { return static_cast<unsigned char*>(::operator new(bytes(n))); }
+
 // first <= p <= last in the total order of pointers, so that a pointer into another block
 // compares without undefined behaviour.
 bool within(const unsigned char* p, const unsigned char* first, const unsigned char* last) {
@@ -45,21 +50,22 @@ bool within(const unsigned char* p, const unsigned char* first, const unsigned c
 
 using orvelpdu::detail::bytes;
 using orvelpdu::detail::kMaxLength;
+using orvelpdu::detail::newBlock;
 
 // ---- Construction ----
 
 // An adopted block may hold more than `len` bytes, so its size counts as unknown: a later
 // setLength is trusted up to what the caller says the block holds, as after setBuffer.
 CIPByteBuffer::CIPByteBuffer(unsigned char* data, int len)
-    : buffer(data), length(0), block(data), capacity(0), sizeKnown(data == nullptr) {
+    : buffer(data), length(0), block_(data), capacity_(0), sizeKnown_(data == nullptr) {
   if (data != nullptr && len > 0) {
     length = static_cast<unsigned int>(len);
-    capacity = len;
+    capacity_ = len;
   }
 }
 
 CIPByteBuffer::CIPByteBuffer(const CIPByteBuffer& other)
-    : CBaseObj(other), buffer(nullptr), length(0), block(nullptr), capacity(0), sizeKnown(true) {
+    : CBaseObj(other), buffer(nullptr), length(0), block_(nullptr), capacity_(0), sizeKnown_(true) {
   assignBytes(other.buffer, static_cast<int>(other.length));
 }
 
@@ -74,7 +80,7 @@ CIPByteBuffer::~CIPByteBuffer() { empty(); }
 
 unsigned char* CIPByteBuffer::Malloc(int n) {
   if (n <= 0) return nullptr;
-  auto* p = static_cast<unsigned char*>(::operator new(bytes(n)));
+  unsigned char* p = newBlock(n);
   std::memset(p, 0, bytes(n));
   return p;
 }
@@ -104,7 +110,7 @@ unsigned char* CIPByteBuffer::growRoomFor(int count, const void* src) {
   const int len = static_cast<int>(length);
   if (count > kMaxLength - len) throw std::bad_alloc();
   const int needed = len + count;
-  if (block != nullptr && (buffer - block) + needed <= capacity) return nullptr;
+  if (block_ != nullptr && (buffer - block_) + needed <= capacity_) return nullptr;
   // Removals only advance `buffer`; the dead prefix they leave is reclaimed here. Moving the
   // held bytes to the front is chosen only while they and the new ones fill at most half the
   // block, so that the bytes moved stay amortised O(1) per byte appended; and never when the
@@ -113,23 +119,24 @@ unsigned char* CIPByteBuffer::growRoomFor(int count, const void* src) {
   // expose.
   const auto* from = static_cast<const unsigned char*>(src);
   const bool srcInside =
-      from != nullptr && block != nullptr && from >= block && from < block + capacity;
-  if (block != nullptr && sizeKnown && buffer != block && needed <= capacity / 2 && !srcInside) {
-    std::memmove(block, buffer, bytes(len));
-    buffer = block;
+      from != nullptr && block_ != nullptr && from >= block_ && from < block_ + capacity_;
+  if (block_ != nullptr && sizeKnown_ && buffer != block_ && needed <= capacity_ / 2 &&
+      !srcInside) {
+    std::memmove(block_, buffer, bytes(len));
+    buffer = block_;
     return nullptr;
   }
-  const int grown = orvelpdu::detail::grownCapacity(sizeKnown ? capacity : len, needed);
-  auto* p = static_cast<unsigned char*>(::operator new(bytes(grown)));
+  const int grown = orvelpdu::detail::grownCapacity(sizeKnown_ ? capacity_ : len, needed);
+  unsigned char* p = newBlock(grown);
   if (len > 0) std::memcpy(p, buffer, bytes(len));
   // The spare room is zeroed so that setLength beyond the held bytes never exposes
   // uninitialised memory; growing geometrically keeps this amortised O(1) per byte.
   std::memset(p + len, 0, bytes(grown - len));
-  unsigned char* retired = block;
-  block = p;
+  unsigned char* retired = block_;
+  block_ = p;
   buffer = p;
-  capacity = grown;
-  sizeKnown = true;
+  capacity_ = grown;
+  sizeKnown_ = true;
   return retired;
 }
 
@@ -146,13 +153,13 @@ void CIPByteBuffer::assignBytes(const unsigned char* src, int count) {
     empty();
     return;
   }
-  auto* p = static_cast<unsigned char*>(::operator new(bytes(count)));
+  unsigned char* p = newBlock(count);
   std::memcpy(p, src, bytes(count));
-  Free(block);
-  block = p;
+  Free(block_);
+  block_ = p;
   buffer = p;
-  capacity = count;
-  sizeKnown = true;
+  capacity_ = count;
+  sizeKnown_ = true;
   length = static_cast<unsigned int>(count);
 }
 
@@ -163,20 +170,20 @@ void CIPByteBuffer::dropFront(int count) {
   length -= static_cast<unsigned int>(count);
 }
 
-bool CIPByteBuffer::showsLentBytes() const { return block == nullptr && buffer != nullptr; }
+bool CIPByteBuffer::showsLentBytes() const { return block_ == nullptr && buffer != nullptr; }
 
 void CIPByteBuffer::ownLentBytes() {
   if (!showsLentBytes()) return;
-  // The lent bytes run from `capacity - length` bytes before the first one shown (those
+  // The lent bytes run from `capacity_ - length` bytes before the first one shown (those
   // already removed) to the end of those shown; all of them are copied, so that the view
   // keeps its place in them and setBuffer may still point anywhere among them.
-  const long long removed = capacity - static_cast<long long>(length);
+  const long long removed = capacity_ - static_cast<long long>(length);
   const unsigned char* first = buffer - removed;
-  auto* p = static_cast<unsigned char*>(::operator new(bytes(capacity)));
-  std::memcpy(p, first, bytes(capacity));
-  block = p;
+  unsigned char* p = newBlock(capacity_);
+  std::memcpy(p, first, bytes(capacity_));
+  block_ = p;
   buffer = p + removed;
-  sizeKnown = true;
+  sizeKnown_ = true;
 }
 
 // ---- Storage and state ----
@@ -186,31 +193,31 @@ void CIPByteBuffer::setBuffer(unsigned char* p) {
     // The lent bytes are this view's block as far as setBuffer is concerned: a pointer among
     // them (or to their end) keeps them, in a copy of the view's own; any other pointer is a
     // new block, and the lent bytes, never this view's to release, are simply let go of.
-    const unsigned char* first = buffer - (capacity - static_cast<long long>(length));
-    if (p != nullptr && orvelpdu::detail::within(p, first, first + capacity)) {
+    const unsigned char* first = buffer - (capacity_ - static_cast<long long>(length));
+    if (p != nullptr && orvelpdu::detail::within(p, first, first + capacity_)) {
       const long long offset = p - first;
       ownLentBytes();
-      p = block + offset;
+      p = block_ + offset;
     } else {
       buffer = nullptr;
       length = 0;
-      capacity = 0;
+      capacity_ = 0;
     }
   }
-  // The held block as far as this buffer knows it: `capacity` bytes, the size of a block it
+  // The held block as far as this buffer knows it: `capacity_` bytes, the size of a block it
   // made or the furthest an adopted block was said to reach. Its end counts as inside too:
   // it lies inside an adopted block that holds more, and releasing the block for it would
   // leave the buffer holding a pointer into freed memory.
-  const bool insideHeld = p != nullptr && block != nullptr &&
-                          (p == buffer || orvelpdu::detail::within(p, block, block + capacity));
+  const bool insideHeld = p != nullptr && block_ != nullptr &&
+                          (p == buffer || orvelpdu::detail::within(p, block_, block_ + capacity_));
   if (insideHeld) {
     buffer = p;
   } else {
-    Free(block);
-    block = p;
+    Free(block_);
+    block_ = p;
     buffer = p;
-    capacity = 0;
-    sizeKnown = false;
+    capacity_ = 0;
+    sizeKnown_ = false;
   }
   length = 0;
 }
@@ -220,20 +227,20 @@ void CIPByteBuffer::setLength(unsigned int n) {
   // A shortened view of lent bytes could not expose them again later, as an owning buffer
   // can: it takes its own copy, clamped as a block it made.
   ownLentBytes();
-  const long long offset = buffer - block;
-  const long long limit = (sizeKnown ? capacity : kMaxLength) - offset;
+  const long long offset = buffer - block_;
+  const long long limit = (sizeKnown_ ? capacity_ : kMaxLength) - offset;
   unsigned int clamped = static_cast<unsigned int>(std::min<long long>(n, limit));
   length = clamped;
-  if (!sizeKnown) capacity = static_cast<int>(std::max<long long>(capacity, offset + clamped));
+  if (!sizeKnown_) capacity_ = static_cast<int>(std::max<long long>(capacity_, offset + clamped));
 }
 
 void CIPByteBuffer::empty() {
-  Free(block);
-  block = nullptr;
+  Free(block_);
+  block_ = nullptr;
   buffer = nullptr;
   length = 0;
-  capacity = 0;
-  sizeKnown = true;
+  capacity_ = 0;
+  sizeKnown_ = true;
 }
 
 void CIPByteBuffer::resize(int n) {
@@ -335,20 +342,16 @@ void CIPByteBuffer::removeBytes0(int count) {
 
 void CIPByteBuffer::removeBytes(int count, CIPByteBuffer& dst) {
   if (&dst == this) return;
-  if (count >= static_cast<int>(length) && length > 0 && block != nullptr && sizeKnown) {
+  if (count >= static_cast<int>(length) && length > 0 && block_ != nullptr && sizeKnown_) {
     // Everything goes: the block itself changes hands instead of a copy of its bytes. Only a
     // block this buffer made, whose size it knows; lent bytes and adopted blocks are copied.
+    // Emptied first, dst then holds exactly the empty state, which the swap leaves here.
     dst.empty();
-    dst.buffer = buffer;
-    dst.length = length;
-    dst.block = block;
-    dst.capacity = capacity;
-    dst.sizeKnown = sizeKnown;
-    buffer = nullptr;
-    length = 0;
-    block = nullptr;
-    capacity = 0;
-    sizeKnown = true;
+    std::swap(buffer, dst.buffer);
+    std::swap(length, dst.length);
+    std::swap(block_, dst.block_);
+    std::swap(capacity_, dst.capacity_);
+    std::swap(sizeKnown_, dst.sizeKnown_);
     return;
   }
   readBytes(count, dst);
@@ -421,7 +424,7 @@ int CIPByteBuffer::operator<<(char const* text) {
 }
 
 int CIPByteBuffer::operator>>(char* dst) {
-  int limit = 0x7FFFFFFF;
+  int limit = kMaxLength;
   return removeCString(dst, &limit);
 }
 
@@ -448,5 +451,5 @@ void orvelpdu::detail::BufferAccess::lendFront(CIPByteBuffer& source, int count,
   if (lent <= 0) return;
   view.buffer = source.buffer;
   view.length = static_cast<unsigned int>(lent);
-  view.capacity = lent;
+  view.capacity_ = lent;
 }

@@ -6,6 +6,8 @@
 
 #include "base/StringAccess.h"
 
+#include "orvelpdu/buffer/ByteOrder.h"
+
 namespace orvelpdu {
 namespace {
 
@@ -15,19 +17,19 @@ bool holds(const CIPByteBuffer& in, unsigned int offset, unsigned int width) {
   return offset <= held && width <= held - offset;
 }
 
-// The big-endian number of `width` (1, 2 or 4) bytes at `offset`. REQUIRES: holds(...).
-uint32_t bigEndianAt(const CIPByteBuffer& in, unsigned int offset, unsigned int width) {
-  const unsigned char* p = in.getBuffer() + offset;
-  uint32_t v = 0;
-  for (unsigned int i = 0; i < width; ++i) v = (v << 8) | p[i];
-  return v;
-}
-
 template <class Value>
 bool peekField(const CIPByteBuffer& in, unsigned int offset, Value& out) {
   constexpr unsigned int width = sizeof(Value);
+  static_assert(width == 1 || width == 2 || width == 4, "fields are 1, 2 or 4 bytes wide");
   if (!holds(in, offset, width)) return false;
-  out = static_cast<Value>(bigEndianAt(in, offset, width));
+  const unsigned char* p = in.getBuffer() + offset;
+  if constexpr (width == 1) {
+    out = static_cast<Value>(p[0]);
+  } else if constexpr (width == 2) {
+    out = static_cast<Value>(detail::loadBig16(p));
+  } else {
+    out = static_cast<Value>(detail::loadBig32(p));
+  }
   return true;
 }
 

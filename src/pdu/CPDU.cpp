@@ -50,7 +50,7 @@ int drawSequenceNumber() {
 
 // ---- Construction and ownership ----
 
-CPDU::CPDU() : sequenceAssigned(0), validity(VALID_ALL), header(nullptr), owners(nullptr) {}
+CPDU::CPDU() : sequenceAssigned(0), validity(VALID_ALL), header(nullptr), owners_(nullptr) {}
 
 CPDU::CPDU(int /*ignored*/) : CPDU() {}
 
@@ -59,7 +59,7 @@ CPDU::CPDU(const CPDU& other)
       sequenceAssigned(other.sequenceAssigned),
       validity(other.validity),
       header(nullptr),
-      owners(nullptr) {
+      owners_(nullptr) {
   shareHeaderOf(other);
 }
 
@@ -82,24 +82,21 @@ CPDU::~CPDU() { releaseHeader(); }
 void CPDU::releaseHeader() {
   if (header == nullptr) return;
   CPDUHeader* released = header;
-  orvelpdu::detail::HeaderOwners* share = owners;
+  orvelpdu::detail::HeaderOwners* share = owners_;
   header = nullptr;
-  owners = nullptr;
-  if (share != nullptr) {
-    if (share->count.fetch_sub(1, std::memory_order_acq_rel) > 1) return;
-    delete share;  // destroys the header it holds
-  } else {
-    delete released;
-  }
+  owners_ = nullptr;
+  // A header and its count are made together (checkHeader), so `share` is never null here.
+  if (share->count.fetch_sub(1, std::memory_order_acq_rel) > 1) return;
+  delete share;  // destroys the header it holds
   // The registry only uses the value as a key; it is unregistered after the destruction.
   _DelMemory(released);
 }
 
 void CPDU::shareHeaderOf(const CPDU& other) {
   if (other.header == nullptr) return;
-  if (other.owners != nullptr) other.owners->count.fetch_add(1, std::memory_order_relaxed);
+  other.owners_->count.fetch_add(1, std::memory_order_relaxed);
   header = other.header;
-  owners = other.owners;
+  owners_ = other.owners_;
 }
 
 void CPDU::checkHeader() {
@@ -109,7 +106,7 @@ void CPDU::checkHeader() {
   auto share = std::make_unique<orvelpdu::detail::HeaderOwners>();
   _AddMemory(&share->header, static_cast<int>(sizeof(CPDUHeader)), 1, nullptr);
   header = &share->header;
-  owners = share.release();
+  owners_ = share.release();
 }
 
 // ---- Header step and hooks ----
@@ -118,16 +115,12 @@ int CPDU::getBody(CIPByteBuffer& /*buffer*/) { return 1; }
 int CPDU::setBody(CIPByteBuffer& /*buffer*/) { return 1; }
 
 int CPDU::setHeader(CIPByteBuffer& buffer) {
-  checkHeader();
-  header->setData(buffer);
+  ensuredHeader().setData(buffer);
   sequenceAssigned = 1;
   return 1;
 }
 
-int CPDU::getHeader(CIPByteBuffer& buffer) {
-  checkHeader();
-  return header->getData(buffer);
-}
+int CPDU::getHeader(CIPByteBuffer& buffer) { return ensuredHeader().getData(buffer); }
 
 int CPDU::getOptionalBody(CIPByteBuffer& /*buffer*/) { return 1; }
 int CPDU::setOptionalBody(CIPByteBuffer& /*buffer*/) { return 1; }
@@ -141,44 +134,22 @@ CTLV* CPDU::getExtraOptional(short /*tag*/) { return nullptr; }
 
 // ---- Field forwarders ----
 
-int CPDU::getCommandLength() {
-  checkHeader();
-  return header->getCommandLength();
-}
+int CPDU::getCommandLength() { return ensuredHeader().getCommandLength(); }
 
-int CPDU::getCommandId() {
-  checkHeader();
-  return header->getCommandId();
-}
+int CPDU::getCommandId() { return ensuredHeader().getCommandId(); }
 
-int CPDU::getCommandStatus() {
-  checkHeader();
-  return header->getCommandStatus();
-}
+int CPDU::getCommandStatus() { return ensuredHeader().getCommandStatus(); }
 
-int CPDU::getSequenceNumber() {
-  checkHeader();
-  return header->getSequenceNumber();
-}
+int CPDU::getSequenceNumber() { return ensuredHeader().getSequenceNumber(); }
 
-void CPDU::setCommandLength(int value) {
-  checkHeader();
-  header->setCommandLength(value);
-}
+void CPDU::setCommandLength(int value) { ensuredHeader().setCommandLength(value); }
 
-void CPDU::setCommandId(int value) {
-  checkHeader();
-  header->setCommandId(value);
-}
+void CPDU::setCommandId(int value) { ensuredHeader().setCommandId(value); }
 
-void CPDU::setCommandStatus(int value) {
-  checkHeader();
-  header->setCommandStatus(value);
-}
+void CPDU::setCommandStatus(int value) { ensuredHeader().setCommandStatus(value); }
 
 void CPDU::setSequenceNumber(int value) {
-  checkHeader();
-  header->setSequenceNumber(value);
+  ensuredHeader().setSequenceNumber(value);
   sequenceAssigned = 1;
 }
 
@@ -191,14 +162,12 @@ void CPDU::assignSequenceNumber(int force) {
   // Drawn before the header exists: a number lost to a failed header creation is never
   // handed out again, which keeps numbers unique.
   const int number = orvelpdu::detail::drawSequenceNumber();
-  checkHeader();
-  header->setSequenceNumber(number);
+  ensuredHeader().setSequenceNumber(number);
   sequenceAssigned = 1;
 }
 
 void CPDU::resetSequenceNumber() {
-  checkHeader();
-  header->setSequenceNumber(0);
+  ensuredHeader().setSequenceNumber(0);
   sequenceAssigned = 0;
 }
 

@@ -4,21 +4,9 @@
 
 CPDUHeader::CPDUHeader() : commandLength(0), commandId(0), commandStatus(0), sequenceNumber(1) {}
 
-CPDUHeader::CPDUHeader(const CPDUHeader& other)
-    : CIPByteData(other),
-      commandLength(other.commandLength),
-      commandId(other.commandId),
-      commandStatus(other.commandStatus),
-      sequenceNumber(other.sequenceNumber) {}
-
-CPDUHeader& CPDUHeader::operator=(const CPDUHeader& other) {
-  CIPByteData::operator=(other);
-  commandLength = other.commandLength;
-  commandId = other.commandId;
-  commandStatus = other.commandStatus;
-  sequenceNumber = other.sequenceNumber;
-  return *this;
-}
+// Defined here rather than in the class, so that they stay exported functions of the library.
+CPDUHeader::CPDUHeader(const CPDUHeader& other) = default;
+CPDUHeader& CPDUHeader::operator=(const CPDUHeader& other) = default;
 
 CPDUHeader::~CPDUHeader() = default;
 

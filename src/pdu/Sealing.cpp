@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include "orvelpdu/buffer/ByteOrder.h"
+
 namespace orvelpdu {
 namespace {
 
@@ -15,8 +17,7 @@ bool sealCommandLength(CPDU& pdu, CIPByteBuffer& out, unsigned int start) {
   const unsigned int length = end - start;
   // The PDU first: it may have to create its header, which can throw.
   pdu.setCommandLength(static_cast<int>(length));
-  unsigned char* field = out.getBuffer() + start;
-  for (int i = 0; i < 4; ++i) field[i] = static_cast<unsigned char>(length >> (24 - 8 * i));
+  detail::storeBig32(out.getBuffer() + start, length);
   return true;
 }
 

@@ -314,7 +314,7 @@ class FourByteItem : public CIPByteData {
 // A list of FourByteItems whose factory may return null, on every call or on some.
 class FourByteList : public CIPByteDataList {
  public:
-  FourByteList(int maximumCount, int countWidth) : CIPByteDataList(maximumCount, countWidth) {}
+  FourByteList(int maximum, int width) : CIPByteDataList(maximum, width) {}
   int factoryCalls = 0;
   bool nullOnEvenCalls = false;
   bool alwaysNull = false;

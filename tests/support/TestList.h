@@ -39,7 +39,7 @@ TestItem* newTestItem(short number, const char* text = "");
 class TestList : public CIPByteDataList {
  public:
   TestList() = default;
-  TestList(int maximumCount, int countWidth) : CIPByteDataList(maximumCount, countWidth) {}
+  TestList(int maximum, int width) : CIPByteDataList(maximum, width) {}
 
   // Counts the calls that reach this override (the virtual ones), then disposes as usual.
   void destroyValue(CIPByteData*& item) override;

@@ -9,10 +9,6 @@
 //   C-string field: the characters of a text with no terminating NUL and no length prefix;
 //   read back up to the first NUL byte or to the end of the held bytes.
 //
-// Failure signals. A read that finds too few bytes returns the fill byte 0xCD repeated over
-// the field's width (0xCD, 0xCDCD, 0xCDCDCDCD = -842150451); the matching remove returns the
-// same value and leaves the buffer empty. These values can also be real data.
-//
 // Storage. The buffer owns one block from the global operator new and releases it with the
 // global operator delete. Appends cost amortised O(field width) (spare capacity grows
 // geometrically) and removals from the front cost O(field width) (a read offset; the dead
@@ -148,11 +144,15 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
 
   // ---- Reading at the front, without removing ----
 
+  // A read that finds too few bytes answers the fill byte 0xCD repeated over the field's
+  // width. Fill values can also be real data: a caller that must tell them apart checks
+  // getLength() first.
+
   // The first byte; 0xCD when no byte is held.
   ORVELPDU_INLINE_API unsigned char readByte() const;
   // The first two bytes as an unsigned big-endian number, 0..65535; 0xCDCD when short.
   ORVELPDU_INLINE_API int readShort() const;
-  // The first four bytes as a signed big-endian number; 0xCDCDCDCD when short.
+  // The first four bytes as a signed big-endian number; 0xCDCDCDCD (-842150451) when short.
   ORVELPDU_INLINE_API int readInt() const;
   // `dst` ends up holding exactly the first min(count, length) bytes (none when count <= 0);
   // what it held before is discarded. REQUIRES: &dst != this (then nothing happens).
@@ -211,7 +211,7 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   ORVELPDU_INLINE_API int operator>>(short& v);
   ORVELPDU_INLINE_API int operator>>(unsigned short& v);
   ORVELPDU_INLINE_API int operator>>(char& v);
-  // removeCString(dst, limit 0x7FFFFFFF); returns its result (-1 on an empty buffer).
+  // removeCString(dst, limit 2^31 - 1); returns its result (-1 on an empty buffer).
   // REQUIRES: dst writable for the text at the front plus a NUL.
   int operator>>(char* dst);
 
@@ -239,8 +239,8 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
 
   // True when `count` (>= 0) more bytes fit behind the held ones in the held block.
   bool hasRoom(unsigned int count) const {
-    return block != nullptr && static_cast<long long>(count) <=
-                                   capacity - (buffer - block) - static_cast<long long>(length);
+    return block_ != nullptr && static_cast<long long>(count) <=
+                                    capacity_ - (buffer - block_) - static_cast<long long>(length);
   }
   // Makes room for `count` (> 0) more bytes behind the held ones, moving the held bytes to a
   // larger block when needed. Returns the block that was left, which the caller releases
@@ -261,7 +261,7 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   void assignBytes(const unsigned char* src, int count);
   // Drops `count` bytes from the front, 0 < count < length.
   void dropFront(int count);
-  // True while the buffer shows bytes lent to it (see `block`).
+  // True while the buffer shows bytes lent to it (see `block_`).
   bool showsLentBytes() const;
   // Copies the lent bytes, those already removed included, into a block of this buffer's
   // own and keeps its place in them; nothing when no bytes are lent. Throws std::bad_alloc
@@ -269,27 +269,27 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   void ownLentBytes();
 
   // Data members: part of the ABI (see the top of this file).
-  unsigned char* buffer;  // first held byte, inside `block`
+  unsigned char* buffer;  // first held byte, inside `block_`
   unsigned int length;    // bytes held from `buffer` on; never above 2^31 - 1
   // Start of the held allocation, or null. Null with a non-null `buffer`: the bytes are
   // another buffer's, lent for the length of one library call (BufferAccess); they are never
   // released, moved or written. Reads and removals from the front use them where they lie;
   // every other change, and the writable getBuffer(), first copies them into a block.
-  unsigned char* block;
-  // Bytes usable from `block` on, when `sizeKnown`. For lent bytes: the number lent, counted
-  // from the first one lent, so the lent bytes start `capacity - length` before `buffer`.
-  int capacity;
-  bool sizeKnown;  // false for a block handed in by the caller
+  unsigned char* block_;
+  // Bytes usable from `block_` on, when `sizeKnown_`. For lent bytes: the number lent, counted
+  // from the first one lent, so the lent bytes start `capacity_ - length` before `buffer`.
+  int capacity_;
+  bool sizeKnown_;  // false for a block handed in by the caller
 };
 
 // ---- Inline fast paths ----
 
 inline CIPByteBuffer::CIPByteBuffer()
-    : buffer(nullptr), length(0), block(nullptr), capacity(0), sizeKnown(true) {}
+    : buffer(nullptr), length(0), block_(nullptr), capacity_(0), sizeKnown_(true) {}
 
 // Written through, lent bytes would change the source's: the view takes its own copy first.
 inline unsigned char* CIPByteBuffer::getBuffer() {
-  if (block == nullptr && buffer != nullptr) ownLentBytes();
+  if (block_ == nullptr && buffer != nullptr) ownLentBytes();
   return buffer;
 }
 

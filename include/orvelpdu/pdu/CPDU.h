@@ -141,9 +141,14 @@ class ORVELPDU_API CPDU : public CIPByteData {
   void releaseHeader();
   // Makes this header-less PDU share `other`'s header (none when it has none).
   void shareHeaderOf(const CPDU& other);
+  // checkHeader(), then the header: what every header step and field forwarder works on.
+  CPDUHeader& ensuredHeader() {
+    checkHeader();
+    return *header;
+  }
 
   // The storage `header` lives in, with the count of PDUs sharing it; null without a header.
-  orvelpdu::detail::HeaderOwners* owners;
+  orvelpdu::detail::HeaderOwners* owners_;
 };
 
 #endif  // ORVELPDU_PDU_CPDU_H_

@@ -12,10 +12,7 @@
 // Encoding goes through the virtual getters, so a derived header decides the values it
 // writes; parsing stores straight into the fields, without the virtual setters.
 //
-// Failure: none is reported. setData on a buffer shorter than 16 bytes gives every field from
-// the first incomplete one onward the fill value 0xCDCDCDCD (-842150451) and leaves the buffer
-// empty; a caller that must tell a short header from a whole one checks the buffer's length
-// first. std::bad_alloc from the buffer's growth passes through getData unchanged.
+// Failure: none is reported (see setData for a short buffer).
 #ifndef ORVELPDU_PDU_CPDUHEADER_H_
 #define ORVELPDU_PDU_CPDUHEADER_H_
 
@@ -32,9 +29,12 @@ class ORVELPDU_API CPDUHeader : public CIPByteData {
   ~CPDUHeader() override;
 
   // Removes 16 bytes from the front of `buffer` into the four fields; bytes after them stay
-  // for the body. Always 1.
+  // for the body. Always 1: on a buffer shorter than 16 bytes every field from the first
+  // incomplete one onward gets the fill value 0xCDCDCDCD (-842150451) and the buffer ends
+  // empty, so a caller that must tell a short header from a whole one checks the length first.
   int setData(CIPByteBuffer& buffer) override;
-  // Appends the 16-byte wire form of the getters' values behind what `buffer` holds. Always 1.
+  // Appends the 16-byte wire form of the getters' values behind what `buffer` holds. Always 1;
+  // std::bad_alloc from the buffer's growth passes through unchanged.
   int getData(CIPByteBuffer& buffer) override;
 
   virtual int getCommandLength();
