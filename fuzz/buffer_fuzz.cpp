@@ -15,12 +15,14 @@
 #include "FuzzBytes.h"
 #include "FuzzCheck.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
+#include "orvelpdu/buffer/CheckedReads.h"
 
 namespace {
 
 using orvelpdu::fuzz::BufferModel;
 using orvelpdu::fuzz::check;
 using orvelpdu::fuzz::contentOf;
+using orvelpdu::fuzz::loadBig;
 
 class Program {
  public:
@@ -554,7 +556,148 @@ void shiftOutOperators(Step& s) {
   kForms[s.in.byte() % 7](s);
 }
 
-// The operation for each opcode, (code >> 1) % 37. The order is the corpus's meaning: an
+// ---- Checked reads ----
+
+// A take of a `width`-byte integer into a T: refused exactly when fewer bytes are held, and
+// then `out` keeps what it held (never a fill value) and the buffer is untouched; otherwise the
+// model's big-endian value with exactly the field removed. The sentinel is the complement of
+// the value due, so a take that reports success without storing is seen too.
+template <class T>
+void takeNumber(Step& s, bool (*take)(CIPByteBuffer&, T&), int width, const char* what) {
+  const bool whole = s.m.length() >= width;
+  const T expected = whole ? static_cast<T>(loadBig(s.m.bytes, 0, width)) : T{};
+  const T sentinel = whole ? static_cast<T>(~expected) : static_cast<T>(0x5A5A5A5A);
+  T v = sentinel;
+  const bool ok = take(s.b, v);
+  check(ok == whole, what, "result", ok, "with", s.m.length(), "bytes held", s.op);
+  if (!ok) {
+    check(v == sentinel, what, "stored on refusal", s.op);
+    return;
+  }
+  check(v == expected, what, "value", s.op);
+  s.m.removeFront(width);
+}
+
+void takeByteStep(Step& s) { takeNumber<unsigned char>(s, orvelpdu::takeByte, 1, "takeByte"); }
+void takeShortSigned(Step& s) { takeNumber<short>(s, orvelpdu::takeShort, 2, "takeShort(short)"); }
+void takeShortUnsigned(Step& s) {
+  takeNumber<unsigned short>(s, orvelpdu::takeShort, 2, "takeShort(unsigned short)");
+}
+void takeIntSigned(Step& s) { takeNumber<int>(s, orvelpdu::takeInt, 4, "takeInt(int)"); }
+void takeIntUnsigned(Step& s) {
+  takeNumber<unsigned int>(s, orvelpdu::takeInt, 4, "takeInt(unsigned int)");
+}
+
+// takeBytes into the other buffer, into this buffer itself (always refused), or into a fresh
+// buffer pre-filled with sentinel bytes.
+void takeBytesBuffer(Step& s) {
+  const int n = s.in.edgeCount(s.m.length());
+  const int which = s.in.byte() % 3;
+  const bool whole = n >= 0 && n <= s.m.length();
+  if (which == 1) {
+    check(!orvelpdu::takeBytes(s.b, n, s.b), "takeBytes into itself accepted", s.op);
+    return;
+  }
+  CIPByteBuffer fresh;
+  BufferModel freshModel;
+  freshModel.setTo({0x5A, 0x5A, 0x5A});
+  fresh.appendBytes0(const_cast<unsigned char*>(freshModel.bytes.data()), freshModel.length());
+  CIPByteBuffer& out = which == 0 ? s.other : fresh;
+  BufferModel& outModel = which == 0 ? s.otherModel : freshModel;
+  const bool ok = orvelpdu::takeBytes(s.b, n, out);
+  check(ok == whole, "takeBytes(CIPByteBuffer) result", ok, "count", n, "held", s.m.length(), s.op);
+  if (ok) {
+    outModel.setTo(s.m.front(n));
+    s.m.removeFront(n);
+  }
+  compare(out, outModel, s.op);
+}
+
+// takeBytes into a CString: the text holds exactly the bytes, NULs included. The sentinel's
+// length differs from the count, so success without storing shows in the length.
+void takeBytesString(Step& s) {
+  const int n = s.in.edgeCount(s.m.length());
+  const bool whole = n >= 0 && n <= s.m.length();
+  const std::string sentinel(n == 7 ? 6 : 7, '\x5A');
+  CString text(sentinel.c_str());
+  const bool ok = orvelpdu::takeBytes(s.b, n, text);
+  check(ok == whole, "takeBytes(CString) result", ok, "count", n, "held", s.m.length(), s.op);
+  const std::vector<uint8_t> expected = ok ? s.m.front(n) : std::vector<uint8_t>{};
+  const std::string want = ok ? std::string(expected.begin(), expected.end()) : sentinel;
+  check(text.GetLength() == static_cast<int>(want.size()) &&
+            std::memcmp(static_cast<const char*>(text), want.data(), want.size()) == 0,
+        "takeBytes(CString) text", ok ? "taken" : "after refusal", s.op);
+  if (ok) s.m.removeFront(n);
+}
+
+// takeCString: accepted only when a NUL ends the field inside the held bytes; the text and the
+// NUL are removed, never the rest of an unterminated field.
+void takeCStringStep(Step& s) {
+  bool ended = false;
+  const std::string field = s.m.cstringField(&ended);
+  const std::string sentinel(field.size() == 7 ? 6 : 7, '\x5A');
+  CString text(sentinel.c_str());
+  const bool ok = orvelpdu::takeCString(s.b, text);
+  check(ok == ended, "takeCString result", ok, "held", s.m.length(), s.op);
+  const std::string& want = ok ? field : sentinel;
+  check(text.GetLength() == static_cast<int>(want.size()) &&
+            std::memcmp(static_cast<const char*>(text), want.data(), want.size()) == 0,
+        "takeCString text", ok ? "taken" : "after refusal", s.op);
+  if (ok) s.m.removeFront(static_cast<int>(field.size()) + 1);
+}
+
+// An offset for a peek of `width` bytes: mostly small, sometimes right at the last field that
+// fits, one past it, or where offset + width wraps an unsigned int.
+unsigned int peekOffset(Step& s, int width) {
+  const unsigned int length = static_cast<unsigned int>(s.m.length());
+  const uint8_t pick = s.in.byte();
+  switch (pick % 16) {
+    case 0:
+      return UINT_MAX;
+    case 1:
+      return UINT_MAX - static_cast<unsigned int>(width) + 2;
+    case 2:
+      return 0x80000000u;
+    case 3:
+      return length - static_cast<unsigned int>(width);
+    case 4:
+      return length - static_cast<unsigned int>(width) + 1;
+    case 5:
+      return length;
+    default:
+      return pick >> 2;
+  }
+}
+
+// A peek of a `width`-byte integer at an offset: the model's value where the whole field lies
+// inside the held bytes, a refusal with `out` untouched elsewhere, and the buffer never changed
+// (its block, length and bytes are compared after every operation as well).
+template <class T>
+void peekNumber(Step& s, bool (*peek)(const CIPByteBuffer&, unsigned int, T&), int width,
+                const char* what) {
+  const unsigned int offset = peekOffset(s, width);
+  const bool whole = static_cast<long long>(offset) + width <= s.m.length();
+  const T expected = whole ? static_cast<T>(loadBig(s.m.bytes, offset, width)) : T{};
+  const T sentinel = whole ? static_cast<T>(~expected) : static_cast<T>(0x5A5A5A5A);
+  const unsigned char* block = s.b.getBuffer();
+  T v = sentinel;
+  const bool ok = peek(s.b, offset, v);
+  check(ok == whole, what, "result", ok, "offset", offset, "held", s.m.length(), s.op);
+  check(v == (ok ? expected : sentinel), what, ok ? "value" : "stored on refusal", s.op);
+  check(s.b.getBuffer() == block, what, "moved the block", s.op);
+}
+
+void peekByteStep(Step& s) { peekNumber<unsigned char>(s, orvelpdu::peekByte, 1, "peekByte"); }
+void peekShortSigned(Step& s) { peekNumber<short>(s, orvelpdu::peekShort, 2, "peekShort(short)"); }
+void peekShortUnsigned(Step& s) {
+  peekNumber<unsigned short>(s, orvelpdu::peekShort, 2, "peekShort(unsigned short)");
+}
+void peekIntSigned(Step& s) { peekNumber<int>(s, orvelpdu::peekInt, 4, "peekInt(int)"); }
+void peekIntUnsigned(Step& s) {
+  peekNumber<unsigned int>(s, orvelpdu::peekInt, 4, "peekInt(unsigned int)");
+}
+
+// The operation for each opcode: see operationFor. The order is the corpus's meaning: an
 // operation may be added at the end, but none may move.
 constexpr void (*kOperations[])(Step&) = {
     appendBytes0Source,   // 0
@@ -594,15 +737,42 @@ constexpr void (*kOperations[])(Step&) = {
     ownDestination,       // 34
     nullSources,          // 35
     adoptingConstruct,    // 36
+    takeByteStep,         // 37
+    takeShortSigned,      // 38
+    takeShortUnsigned,    // 39
+    takeIntSigned,        // 40
+    takeIntUnsigned,      // 41
+    takeBytesBuffer,      // 42
+    takeBytesString,      // 43
+    takeCStringStep,      // 44
+    peekByteStep,         // 45
+    peekShortSigned,      // 46
+    peekShortUnsigned,    // 47
+    peekIntSigned,        // 48
+    peekIntUnsigned,      // 49
 };
 constexpr int kOperationCount = static_cast<int>(std::size(kOperations));
-static_assert(kOperationCount == 37);
+static_assert(kOperationCount == 50);
+
+// The first operations, whose codes were all the corpus knew.
+constexpr int kFirstOperations = 37;
+// code >> 1 runs 0..127. Below 111 it is three whole rounds of the first 37 operations, as it
+// always was; only the ragged fourth round, codes 222..255, now picks the later operations.
+// Every code had a meaning before, so no code range was free; this tail is the smallest share
+// of old inputs whose meaning changes, and it leaves each first operation three codes.
+constexpr int kTailStart = 3 * kFirstOperations;
+
+int operationFor(uint8_t code) {
+  const int index = code >> 1;
+  if (index < kTailStart) return index % kFirstOperations;
+  return kFirstOperations + (index - kTailStart) % (kOperationCount - kFirstOperations);
+}
 
 void step(Program& in, CIPByteBuffer* buffers, BufferModel* models, OpIndex op) {
   const uint8_t code = in.byte();
   const int t = code & 1;
   Step s{in, code, buffers[t], models[t], buffers[1 - t], models[1 - t], op};
-  kOperations[(code >> 1) % kOperationCount](s);
+  kOperations[operationFor(code)](s);
 }
 
 }  // namespace
