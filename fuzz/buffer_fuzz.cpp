@@ -588,6 +588,18 @@ void takeIntUnsigned(Step& s) {
   takeNumber<unsigned int>(s, orvelpdu::takeInt, 4, "takeInt(unsigned int)");
 }
 
+// The model after a take of `n` bytes from the front. A take of none leaves the bytes as they
+// were; whether a buffer that held none keeps its block then is left open (the CString
+// overload drops it as removeBytes0(0) does, the buffer overload keeps it), so the model
+// follows the buffer there and only there.
+void tookFront(Step& s, int n) {
+  if (n > 0) {
+    s.m.removeFront(n);
+  } else if (s.m.length() == 0) {
+    s.m.block = s.b.getBuffer() != nullptr;
+  }
+}
+
 // takeBytes into the other buffer, into this buffer itself (always refused), or into a fresh
 // buffer pre-filled with sentinel bytes.
 void takeBytesBuffer(Step& s) {
@@ -608,7 +620,7 @@ void takeBytesBuffer(Step& s) {
   check(ok == whole, "takeBytes(CIPByteBuffer) result", ok, "count", n, "held", s.m.length(), s.op);
   if (ok) {
     outModel.setTo(s.m.front(n));
-    s.m.removeFront(n);
+    tookFront(s, n);
   }
   compare(out, outModel, s.op);
 }
@@ -627,7 +639,7 @@ void takeBytesString(Step& s) {
   check(text.GetLength() == static_cast<int>(want.size()) &&
             std::memcmp(static_cast<const char*>(text), want.data(), want.size()) == 0,
         "takeBytes(CString) text", ok ? "taken" : "after refusal", s.op);
-  if (ok) s.m.removeFront(n);
+  if (ok) tookFront(s, n);
 }
 
 // takeCString: accepted only when a NUL ends the field inside the held bytes; the text and the
