@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "base/StringAccess.h"
-
 #include "orvelpdu/buffer/ByteOrder.h"
 
 namespace orvelpdu {
