@@ -34,7 +34,7 @@ class ShortItem : public CIPByteData {
 
 class ShortList : public CIPByteDataList {
  public:
-  ShortList(int maximumCount, int countWidth) : CIPByteDataList(maximumCount, countWidth) {}
+  ShortList(int maximum, int width) : CIPByteDataList(maximum, width) {}
 
  protected:
   CIPByteData* createValue() override { return new ShortItem; }

@@ -2,8 +2,15 @@
 
 #include <cstring>
 
+#include "support/HandWire.h"
+
 namespace handcodec {
 namespace {
+
+using orvelpdu::bench::get16;
+using orvelpdu::bench::get32;
+using orvelpdu::bench::put16;
+using orvelpdu::bench::put32;
 
 constexpr std::size_t kHeader = 16;
 constexpr std::size_t kFrame = 4;
@@ -27,32 +34,9 @@ std::uint8_t* put8(std::uint8_t* p, std::uint8_t v) {
   return p + 1;
 }
 
-std::uint8_t* put16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v >> 8);
-  p[1] = static_cast<std::uint8_t>(v);
-  return p + 2;
-}
-
-std::uint8_t* put32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v >> 24);
-  p[1] = static_cast<std::uint8_t>(v >> 16);
-  p[2] = static_cast<std::uint8_t>(v >> 8);
-  p[3] = static_cast<std::uint8_t>(v);
-  return p + 4;
-}
-
 std::uint8_t* putBytes(std::uint8_t* p, const void* src, std::size_t n) {
   if (n > 0) std::memcpy(p, src, n);
   return p + n;
-}
-
-std::uint16_t get16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
-}
-
-std::uint32_t get32(const std::uint8_t* p) {
-  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-         std::uint32_t{p[3]};
 }
 
 // A C string stops at its first NUL, as the library's appendCString(char*) does.

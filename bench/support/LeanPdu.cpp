@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "support/HandWire.h"
+
 namespace orvelpdu::bench {
 namespace {
 
@@ -117,34 +119,11 @@ void fillLean(LeanPdu& pdu) {
 
 namespace {
 
-std::uint8_t* put16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v >> 8);
-  p[1] = static_cast<std::uint8_t>(v);
-  return p + 2;
-}
-
-std::uint8_t* put32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v >> 24);
-  p[1] = static_cast<std::uint8_t>(v >> 16);
-  p[2] = static_cast<std::uint8_t>(v >> 8);
-  p[3] = static_cast<std::uint8_t>(v);
-  return p + 4;
-}
-
 std::uint8_t* putTlv(std::uint8_t* p, std::uint16_t tag, const void* value, std::size_t n) {
   p = put16(p, tag);
   p = put16(p, static_cast<std::uint16_t>(n));
   if (n > 0) std::memcpy(p, value, n);
   return p + n;
-}
-
-std::uint16_t get16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
-}
-
-std::uint32_t get32(const std::uint8_t* p) {
-  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-         std::uint32_t{p[3]};
 }
 
 }  // namespace
