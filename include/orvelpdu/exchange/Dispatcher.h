@@ -48,9 +48,9 @@ template <class T, class = void>
 struct HasStrictParse : std::false_type {};
 template <class T>
 struct HasStrictParse<
-    T, std::enable_if_t<std::is_same_v<decltype(std::declval<T&>().parse(
-                                           std::declval<CIPByteBuffer&>())),
-                                       Result>>> : std::true_type {};
+    T, std::enable_if_t<std::is_same_v<
+           decltype(std::declval<T&>().parse(std::declval<CIPByteBuffer&>())), Result>>>
+    : std::true_type {};
 
 // Outcome::kItemRefused for a hand-written PDU whose setData answered 0.
 ORVELPDU_API Result refusedBySetData();
@@ -119,8 +119,9 @@ class ORVELPDU_API Dispatcher {
   // handler(T&). Replaces an earlier registration of the id.
   template <class T, class Handler>
   void on(Handler handler) {
-    on(static_cast<std::uint32_t>(T::kCommandId), [] { return std::make_unique<T>(); },
-       std::move(handler));
+    on(
+        static_cast<std::uint32_t>(T::kCommandId), [] { return std::make_unique<T>(); },
+        std::move(handler));
   }
   // Registers the object `factory()` makes (a std::unique_ptr to a CIPByteData, typically a
   // hand-written PDU) for `commandId`. The factory is called once, here.

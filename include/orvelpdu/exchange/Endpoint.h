@@ -69,9 +69,9 @@ template <class T, class = void>
 struct HasStrictEncode : std::false_type {};
 template <class T>
 struct HasStrictEncode<
-    T, std::enable_if_t<std::is_same_v<decltype(std::declval<T&>().encode(
-                                           std::declval<CIPByteBuffer&>())),
-                                       Result>>> : std::true_type {};
+    T, std::enable_if_t<std::is_same_v<
+           decltype(std::declval<T&>().encode(std::declval<CIPByteBuffer&>())), Result>>>
+    : std::true_type {};
 
 // Outcome::kItemRefused for a hand-written PDU whose getData answered 0 (or that wrote no
 // whole header).
