@@ -453,3 +453,13 @@ void orvelpdu::detail::BufferAccess::lendFront(CIPByteBuffer& source, int count,
   view.length = static_cast<unsigned int>(lent);
   view.capacity_ = lent;
 }
+
+void orvelpdu::detail::BufferAccess::lendBytes(const unsigned char* data, int count,
+                                               CIPByteBuffer& view) {
+  view.empty();
+  if (count <= 0) return;
+  // The view never writes through a lent pointer: any change copies the bytes first.
+  view.buffer = const_cast<unsigned char*>(data);
+  view.length = static_cast<unsigned int>(count);
+  view.capacity_ = count;
+}
