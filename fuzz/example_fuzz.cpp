@@ -79,7 +79,7 @@ void fuzzPdu(const Bytes& input, const char* name) {
       check(contentOf(in) == rest, name, "a rejection consumes the PDU or nothing");
       check(pdu.isValid() == 0, name, "a rejected PDU is not marked valid");
     } else {
-      check(accepted == 1 && pdu.result().reason().empty(), name, "setData result");
+      check(accepted == 1 && pdu.result().ok(), name, "setData result");
       check(length != 0 && contentOf(in) == rest, name, "the PDU's bytes are consumed");
       check(pdu.isValid() == 1, name, "an accepted PDU is valid");
 
