@@ -27,9 +27,10 @@
 // reset before parsing, so a reused object holds exactly what was received. On success the
 // PDU's bytes are removed from `in` and the header's fields are the PDU's (the sequence
 // number counts as assigned, as after setHeader). On failure the PDU's bytes are removed when
-// the header was sound (a receiver goes on with the next PDU) and nothing is removed
-// otherwise. Validity tells how far parsing got: VALID_NONE for an unsound header or another
-// command id, VALID_HEADER for a sound header and a malformed body, VALID_ALL on success.
+// the header was sound, whatever its command id (a receiver goes on with the next PDU), and
+// nothing is removed otherwise. Validity tells how far parsing got: VALID_NONE for an unsound
+// header or another command id, VALID_HEADER for a sound header and a malformed body, VALID_ALL on
+// success.
 //
 // Unknown parameters are skipped, or kept in received order and encoded again when the PDU
 // declares `static constexpr orvelpdu::Unknown kUnknownParameters = orvelpdu::Unknown::kKeep`.
@@ -183,6 +184,7 @@ class DescribedPDU : public CPDU {
     Result result = checkHeaderFields(in, LengthRule::kWithinHeld, fields);
     if constexpr (kRecord) detail::appendHeaderRows(fields, *rows);
     if (!result.ok()) return result;
+    consumed = fields.commandLength;
     if (fields.commandId != Derived::kCommandId) {
       return Result(Outcome::kWrongCommandId, "command_id",
                     detail::wrongCommandId(fields.commandId, Derived::kCommandId));
@@ -192,7 +194,6 @@ class DescribedPDU : public CPDU {
     setCommandStatus(static_cast<int>(fields.commandStatus));
     setSequenceNumber(static_cast<int>(fields.sequenceNumber));
     setValid(VALID_HEADER);
-    consumed = fields.commandLength;
     extras_.clear();
     const unsigned char* body = in.getBuffer() + HeaderFields::kSize;
     const unsigned char* end = in.getBuffer() + fields.commandLength;
