@@ -26,7 +26,9 @@ UnknownParameters::~UnknownParameters() = default;
 
 UnknownParameters::UnknownParameters(const UnknownParameters& other) {
   items_.reserve(other.items_.size());
-  for (const auto& item : other.items_) items_.push_back(std::make_unique<CTLVOctets>(*item));
+  for (const auto& item : other.items_) {
+    items_.push_back({std::make_unique<CTLVOctets>(*item.tlv), item.described});
+  }
 }
 
 UnknownParameters& UnknownParameters::operator=(const UnknownParameters& other) {
@@ -37,39 +39,44 @@ UnknownParameters& UnknownParameters::operator=(const UnknownParameters& other) 
   return *this;
 }
 
-void UnknownParameters::add(std::uint16_t tag, const unsigned char* value, int length) {
+void UnknownParameters::add(std::uint16_t tag, const unsigned char* value, int length,
+                            int described) {
   auto item = makeParameter(tag, value, length);
-  items_.push_back(std::move(item));
+  items_.push_back({std::move(item), described});
 }
 
 void UnknownParameters::put(std::uint16_t tag, const unsigned char* value, int length) {
   auto item = makeParameter(tag, value, length);
   for (auto& held : items_) {
-    if (static_cast<std::uint16_t>(held->getTag()) == tag) {
-      held = std::move(item);
+    if (static_cast<std::uint16_t>(held.tlv->getTag()) == tag) {
+      held.tlv = std::move(item);
       return;
     }
   }
-  items_.push_back(std::move(item));
+  items_.push_back({std::move(item), kAfterAll});
 }
 
 CTLVOctets* UnknownParameters::find(std::uint16_t tag) {
   for (auto& held : items_) {
-    if (static_cast<std::uint16_t>(held->getTag()) == tag) return held.get();
+    if (static_cast<std::uint16_t>(held.tlv->getTag()) == tag) return held.tlv.get();
   }
   return nullptr;
 }
 
-void UnknownParameters::encode(CIPByteBuffer& out) const {
-  for (const auto& item : items_) (void)item->getData(out);
+int UnknownParameters::encodeUpTo(int next, int described, CIPByteBuffer& out) const {
+  auto i = static_cast<std::size_t>(next);
+  for (; i < items_.size() && items_[i].described <= described; ++i) {
+    (void)items_[i].tlv->getData(out);
+  }
+  return static_cast<int>(i);
 }
 
 bool UnknownParameters::operator==(const UnknownParameters& other) const {
   if (items_.size() != other.items_.size()) return false;
   for (std::size_t i = 0; i < items_.size(); ++i) {
-    if (items_[i]->getTag() != other.items_[i]->getTag()) return false;
-    CIPByteBuffer mine = valueOf(*items_[i]);
-    CIPByteBuffer theirs = valueOf(*other.items_[i]);
+    if (items_[i].tlv->getTag() != other.items_[i].tlv->getTag()) return false;
+    CIPByteBuffer mine = valueOf(*items_[i].tlv);
+    CIPByteBuffer theirs = valueOf(*other.items_[i].tlv);
     if (mine.getLength() != theirs.getLength()) return false;
     if (mine.getLength() != 0 &&
         std::memcmp(mine.getBuffer(), theirs.getBuffer(), mine.getLength()) != 0) {

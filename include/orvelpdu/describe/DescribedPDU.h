@@ -13,12 +13,12 @@
 //     }
 //   };
 //
-// encode: header, body and the parameters that have a value (in the order described, then the
-// unknown parameters held), appended in place; the command id set from kCommandId and the
-// command length sealed to the bytes written. A field that cannot be carried (a NUL inside a
-// NUL-ended text, a text, octets or list over its limit or its length field, a parameter value
-// over 65,535 bytes or a string parameter holding a NUL) fails with the field named and
-// nothing appended.
+// encode: header, body and the parameters that have a value (in the order described, with the
+// unknown parameters held in their places, see UnknownParameters.h), appended in place; the command
+// id set from kCommandId and the command length sealed to the bytes written. A field that cannot be
+// carried (a NUL inside a NUL-ended text, a text, octets or list over its limit or its length
+// field, a parameter value over 65,535 bytes or a string parameter holding a NUL) fails with the
+// field named and nothing appended.
 //
 // parse: the PDU at the front of `in`, strictly: at least 16 bytes, a command length from 16
 // up to the bytes held, the command id kCommandId, every field whole and within its limit, no
@@ -81,11 +81,11 @@ class DescribedPDU : public CPDU {
     try {
       setCommandId(static_cast<int>(Derived::kCommandId));
       getHeader(out);
-      detail::Encoder encoder(out);
+      detail::Encoder encoder(out, &extras_);
       derived().describe(encoder);
+      encoder.finish();
       result = encoder.take();
       if (result.ok()) {
-        extras_.encode(out);
         if (!sealCommandLength(*this, out, start)) {
           result = Result(Outcome::kOverLimit, "command_length", "over 2147483647 bytes");
         }

@@ -15,6 +15,7 @@
 #include "orvelpdu/buffer/ByteOrder.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 #include "orvelpdu/describe/Fields.h"
+#include "orvelpdu/describe/UnknownParameters.h"
 #include "orvelpdu/describe/detail/Text.h"
 #include "orvelpdu/tlv/CTLVString.h"
 
@@ -22,7 +23,16 @@ namespace orvelpdu::detail {
 
 class Encoder {
  public:
-  explicit Encoder(CIPByteBuffer& out) : out_(out) {}
+  // `extras` (may be null) are encoded among and after the described parameters.
+  explicit Encoder(CIPByteBuffer& out, const UnknownParameters* extras = nullptr)
+      : out_(out), extras_(extras) {}
+
+  // Appends the extras not yet written; called once the description has been walked.
+  void finish() {
+    if (!failed() && extras_ != nullptr) {
+      extraNext_ = extras_->encodeUpTo(extraNext_, UnknownParameters::kAfterAll, out_);
+    }
+  }
 
   bool failed() const { return !result_.ok(); }
   Result take() { return std::move(result_); }
@@ -98,6 +108,8 @@ class Encoder {
   template <class Tlv>
   void parameter(const Param<Tlv>& p) {
     if (failed() || p.tlv.hasValue() == 0) return;
+    if (extras_ != nullptr) extraNext_ = extras_->encodeUpTo(extraNext_, written_, out_);
+    ++written_;
     p.tlv.setTag(static_cast<short>(p.tag));
     const unsigned int start = out_.getLength();
     if (p.tlv.getData(out_) == 0)
@@ -132,6 +144,9 @@ class Encoder {
   }
 
   CIPByteBuffer& out_;
+  const UnknownParameters* extras_;
+  int extraNext_ = 0;  // the first extra not yet written
+  int written_ = 0;    // described parameters written so far
   Result result_;
 };
 

@@ -242,14 +242,16 @@ class Parser {
       fail(Outcome::kParameterRefused, p.name, std::to_string(length) + " value bytes");
       return true;
     }
-    if constexpr (kRecord)
+    if constexpr (kRecord) {
       record(p.name, TLVFrameHead::kSize + length, parameterText(p.tlv, value, length));
+    }
+    ++taken_;
     return true;
   }
 
   void unknown(std::uint16_t tag, std::size_t length) {
     const unsigned char* value = pos_ + TLVFrameHead::kSize;
-    if (keep_ != nullptr) keep_->add(tag, value, static_cast<int>(length));
+    if (keep_ != nullptr) keep_->add(tag, value, static_cast<int>(length), taken_);
     if constexpr (kRecord) {
       record("parameters." + tagText(tag), TLVFrameHead::kSize + length,
              hexBytes(std::string_view(reinterpret_cast<const char*>(value), length)));
@@ -288,6 +290,7 @@ class Parser {
   UnknownParameters* keep_;
   std::vector<DumpRow>* rows_;
   std::string prefix_;  // path of the item being parsed, kRecord only
+  int taken_ = 0;       // described parameters taken so far
   Result result_;
 };
 
