@@ -75,11 +75,11 @@ void fuzzPdu(const Bytes& input, const char* name) {
     const size_t length = soundLength(input);
     const Bytes rest(input.begin() + static_cast<long>(length), input.end());
     if (accepted == 0) {
-      check(!pdu.error().empty(), name, "a rejection names its reason");
+      check(!pdu.result().reason().empty(), name, "a rejection names its reason");
       check(contentOf(in) == rest, name, "a rejection consumes the PDU or nothing");
       check(pdu.isValid() == 0, name, "a rejected PDU is not marked valid");
     } else {
-      check(accepted == 1 && pdu.error().empty(), name, "setData result");
+      check(accepted == 1 && pdu.result().ok(), name, "setData result");
       check(length != 0 && contentOf(in) == rest, name, "the PDU's bytes are consumed");
       check(pdu.isValid() == 1, name, "an accepted PDU is valid");
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the hand-made seed inputs of the header, tlv, list, example, stream and endpoint fuzz targets into
+"""Writes the hand-made seed inputs of the header, tlv, list, example, stream, describe and endpoint fuzz targets into
 fuzz/corpus/<target>/, each file named by the SHA-1 of its bytes (as libFuzzer names the inputs
 it adds). Valid encodings and the edge cases of each wire form; run again after changing it."""
 import hashlib
@@ -138,6 +138,26 @@ def stream_seeds():
     return seeds
 
 
+def ledger_post(parameters=True, unknown=b""):
+    body = (bytes([2, 0xFD]) + be16(-2) + be16(0xBEEF) + be32(-1000) + be32(0xDEADBEEF)
+            + b"acct\0" + b"L1\0" + bytes([1, 2, 3]) + be32(2) + b"\x00\xFF" + be16(2) + b"T\n"
+            + bytes([1]) + b"h" + be16(8080) + be32(2)
+            + be32(7) + bytes([1]) + be16(1) + be16(5) + be16(0x0102) + b"m\0" + bytes([0xAA, 0xBB, 0xCC, 0xDD])
+            + be32(8) + bytes([0xFF]) + be16(0) + be32(0))
+    if parameters:
+        body += (tlv(1, b"\x7F") + tlv(2, b"\xC8") + tlv(3, be16(-2)) + tlv(4, be32(65536))
+                 + tlv(5, b"") + tlv(6, b"\x00\x01") + unknown + tlv(0xFACE, b"ok"))
+    return header(16 + len(body), 0x101, 0, 9) + body
+
+
+def describe_seeds():
+    """The example protocol's seeds, and the second protocol of the tests (tests/support/Ledger.h)."""
+    ack = be32(0) + tlv(0xFACE, b"fine")
+    return example_seeds() + [
+        ledger_post(), ledger_post(parameters=False), ledger_post(unknown=tlv(0x7777, b"\xEE")),
+        header(16 + len(ack), 0x80000101, 0, 3) + ack,
+        header(20, 0x80000101, 0, 3) + be32(1),
+    ]
 def endpoint_seeds():
     # Byte 0 picks the maximum frame length, bytes 1-4 seed the chunk sizes, byte 5 says how
     # many requests (Ping, numbered from 1; 1, 4, 7... cancelled) are in flight; then the stream.
@@ -176,4 +196,5 @@ if __name__ == "__main__":
     write("list", list_seeds())
     write("example", example_seeds())
     write("stream", stream_seeds())
+    write("describe", describe_seeds())
     write("endpoint", endpoint_seeds())

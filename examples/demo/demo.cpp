@@ -20,6 +20,7 @@
 #include "orvelpdu/buffer/CheckedReads.h"
 #include "textmsg/SubmitText.h"
 #include "textmsg/SubmitTextResp.h"
+#include "textmsg/WireHex.h"
 
 namespace {
 
@@ -156,7 +157,7 @@ void annotateSubmitText(const CIPByteBuffer& wire) {
   }
 }
 
-void printHeader(textmsg::Message& pdu) {
+void printHeader(CPDU& pdu) {
   const int status = pdu.getCommandStatus();
   std::printf("  command status   %d (0x%08X)\n", status, static_cast<unsigned>(status));
   std::printf("  sequence number  %d\n", pdu.getSequenceNumber());
@@ -211,7 +212,7 @@ int runDemo() {
 
   CIPByteBuffer wire;
   if (request.getData(wire) == 0) {
-    std::printf("encoding failed: %s\n", printable(request.error()).c_str());
+    std::printf("encoding failed: %s\n", printable(request.result().reason()).c_str());
     return 1;
   }
   CString dump;
@@ -227,7 +228,7 @@ int runDemo() {
   SubmitText received;
   CIPByteBuffer in(wire);
   if (received.setData(in) == 0) {
-    std::printf("parsing failed: %s\n", printable(received.error()).c_str());
+    std::printf("parsing failed: %s\n", printable(received.result().reason()).c_str());
     return 1;
   }
   printSubmitText(received);
@@ -247,24 +248,26 @@ int runDemo() {
 int decodeOne(CIPByteBuffer& bytes, int number) {
   const std::string which = "demo decode: PDU " + std::to_string(number) + ": ";
   int id = 0;
-  const auto headerLength = static_cast<unsigned>(textmsg::Message::kHeaderLength);
+  const unsigned headerLength = orvelpdu::HeaderFields::kSize;
   if (bytes.getLength() < headerLength || !orvelpdu::peekInt(bytes, 4, id)) {
     std::fprintf(stderr, "%s%u bytes cannot hold a PDU header\n", which.c_str(), bytes.getLength());
     return 2;
   }
   SubmitText submit;
   SubmitTextResp response;
-  textmsg::Message* pdu = nullptr;
-  if (id == SubmitText::kCommandId) {
+  CPDU* pdu = nullptr;
+  if (id == static_cast<int>(SubmitText::kCommandId)) {
     pdu = &submit;
-  } else if (id == SubmitTextResp::kCommandId) {
+  } else if (id == static_cast<int>(SubmitTextResp::kCommandId)) {
     pdu = &response;
   } else {
     std::fprintf(stderr, "%sunknown command id 0x%08X\n", which.c_str(), static_cast<unsigned>(id));
     return 2;
   }
   if (pdu->setData(bytes) == 0) {
-    std::fprintf(stderr, "%smalformed PDU: %s\n", which.c_str(), printable(pdu->error()).c_str());
+    std::fprintf(
+        stderr, "%smalformed PDU: %s\n", which.c_str(),
+        printable(pdu == &submit ? submit.result().reason() : response.result().reason()).c_str());
     return 2;
   }
   if (number > 1) std::printf("\n");

@@ -32,7 +32,7 @@ bool parseAndCheck(CIPByteBuffer& frame, Pdu& pdu, bool verify, CIPByteBuffer& s
   CIPByteBuffer received;
   if (verify) received = frame;
   if (pdu.setData(frame) == 0) {
-    error = "malformed PDU: " + pdu.error();
+    error = "malformed PDU: " + pdu.result().reason();
     return false;
   }
   if (!verify) return true;
@@ -127,7 +127,7 @@ bool LibraryServer::serve(const std::uint8_t* data, std::size_t size, Bytes& out
                              .c_str();
     encoded_.empty();
     if (response.getData(encoded_) == 0) {
-      error = "a response does not encode: " + response.error();
+      error = "a response does not encode: " + response.result().reason();
       return false;
     }
     append(encoded_, out);

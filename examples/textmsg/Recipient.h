@@ -1,8 +1,5 @@
-// One recipient of a text message: a 1-byte address type followed by the address as a
-// NUL-ended C-string field.
-//
-//   type     1 byte
-//   address  the characters, then one NUL byte
+// One recipient of a text message: a 1-byte address type, then the address as a NUL-ended
+// text of at most 255 characters.
 #ifndef TEXTMSG_RECIPIENT_H_
 #define TEXTMSG_RECIPIENT_H_
 
@@ -10,26 +7,25 @@
 
 namespace textmsg {
 
-class Recipient : public CIPByteData {
+class Recipient : public orvelpdu::DescribedItem<Recipient> {
  public:
-  Recipient() = default;
-  Recipient(unsigned char type, const char* address);
+  static constexpr std::size_t kMaxAddress = 255;
 
-  // Parses type and address. Returns 0, with the item marked incomplete, when the bytes end
-  // before the address's NUL.
-  int setData(CIPByteBuffer& buffer) override;
-  // Appends type, address and the NUL. Returns 1.
-  int getData(CIPByteBuffer& buffer) override;
+  Recipient() = default;
+  Recipient(unsigned char type, const char* address) : type_(type), address_(address) {}
 
   unsigned char type() const { return type_; }
   const CString& address() const { return address_; }
-  // True when the last setData found the whole recipient; a built one is complete.
-  bool complete() const { return complete_; }
+
+  template <class V>
+  void describe(V& v) {
+    v.field("type", type_);
+    v.cstring("address", address_, kMaxAddress);
+  }
 
  private:
   unsigned char type_ = 0;
   CString address_;
-  bool complete_ = true;
 };
 
 }  // namespace textmsg

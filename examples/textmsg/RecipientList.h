@@ -1,5 +1,4 @@
-// The recipients of a SubmitText: a counted list with a 1-byte count and at most
-// kMaxRecipients entries. The list owns its Recipient items.
+// The recipients of a SubmitText: a 1-byte count, at most kMaxRecipients entries.
 #ifndef TEXTMSG_RECIPIENTLIST_H_
 #define TEXTMSG_RECIPIENTLIST_H_
 
@@ -9,19 +8,9 @@
 
 namespace textmsg {
 
-class RecipientList : public CIPByteDataList {
+class RecipientList : public orvelpdu::DescribedList<Recipient, orvelpdu::Width::k1, 10> {
  public:
-  static constexpr int kMaxRecipients = 10;
-
-  RecipientList();
-
-  // Adds a copy of `recipient`; 0 when the list is full.
-  int add(const Recipient& recipient);
-  // REQUIRES: 0 <= index < getCount().
-  const Recipient& at(int index);
-
- protected:
-  CIPByteData* createValue() override;
+  static constexpr int kMaxRecipients = kMax;
 };
 
 }  // namespace textmsg

@@ -15,15 +15,15 @@ const char* outcomeText(Outcome outcome) {
     case Outcome::kNulInside:
       return "holds a NUL, which a NUL-ended text cannot carry";
     case Outcome::kWrongCommandId:
-      return "wrong command id";
+      return "not the expected command id";
     case Outcome::kLengthMismatch:
-      return "command length disagrees with the bytes";
+      return "disagrees with the bytes held";
     case Outcome::kBytesLeftOver:
       return "bytes left over";
     case Outcome::kParameterTwice:
-      return "parameter appears twice";
+      return "appears twice";
     case Outcome::kParameterRefused:
-      return "parameter value refused by its type";
+      return "value refused by its type";
     case Outcome::kNothingConsumed:
       return "item consumed no byte";
     case Outcome::kItemRefused:

@@ -19,10 +19,9 @@ class BufferAccess {
   // REQUIRES: &view != &source, and neither `source` is changed nor its bytes are removed while
   // `view` still shows lent bytes (empty() or destroying `view` ends that).
   static void lendFront(CIPByteBuffer& source, int count, CIPByteBuffer& view);
-  // The same for `count` bytes at `data` that belong to no buffer (received bytes the caller
-  // holds): `view` shows them in place until it is emptied or destroyed.
+  // The same for `count` bytes at `data`, which need not belong to any buffer.
   // REQUIRES: data readable for count bytes, unchanged while `view` shows them.
-  static void lend(const unsigned char* data, int count, CIPByteBuffer& view);
+  static void lendBytes(const unsigned char* data, int count, CIPByteBuffer& view);
 };
 
 }  // namespace orvelpdu::detail

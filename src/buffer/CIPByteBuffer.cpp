@@ -454,11 +454,11 @@ void orvelpdu::detail::BufferAccess::lendFront(CIPByteBuffer& source, int count,
   view.capacity_ = lent;
 }
 
-void orvelpdu::detail::BufferAccess::lend(const unsigned char* data, int count,
-                                          CIPByteBuffer& view) {
+void orvelpdu::detail::BufferAccess::lendBytes(const unsigned char* data, int count,
+                                               CIPByteBuffer& view) {
   view.empty();
-  if (data == nullptr || count <= 0) return;
-  // Lent bytes are never written through the view (see `block_`), so the const is kept.
+  if (count <= 0) return;
+  // The view never writes through a lent pointer: any change copies the bytes first.
   view.buffer = const_cast<unsigned char*>(data);
   view.length = static_cast<unsigned int>(count);
   view.capacity_ = count;

@@ -65,7 +65,7 @@ bool Dispatcher::dispatch(CIPByteBuffer& pdu) {
 }
 
 bool Dispatcher::dispatch(const unsigned char* data, std::size_t size) {
-  detail::BufferAccess::lend(data, static_cast<int>(size), view_);
+  detail::BufferAccess::lendBytes(data, static_cast<int>(size), view_);
   const bool delivered = dispatch(view_);
   view_.empty();
   return delivered;

@@ -22,7 +22,7 @@ Result checkHeaderFields(const unsigned char* data, std::size_t size, LengthRule
   const bool fits = rule == LengthRule::kExactlyHeld ? length == size : length <= size;
   if (length < HeaderFields::kSize || !fits) {
     return Result(Outcome::kLengthMismatch, "command_length",
-                  std::to_string(length) + " with " + std::to_string(size) + " bytes held");
+                  std::to_string(length) + ", " + std::to_string(size) + " bytes held");
   }
   return Result();
 }

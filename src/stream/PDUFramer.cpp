@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <new>
+#include <string>
 
 #include "orvelpdu/buffer/CheckedReads.h"
 
@@ -40,6 +41,13 @@ PDUFramer::Result PDUFramer::next(CIPByteBuffer& pdu) {
   if (!takeBytes(held_, static_cast<int>(length), pdu)) return Result::kNeedMore;
   consumed_ += length;
   return Result::kFrame;
+}
+
+Result toResult(const PDUFramer& framer, PDUFramer::Result result) {
+  if (result != PDUFramer::Result::kFramingError) return Result();
+  return Result(Outcome::kFramingError, "command_length",
+                std::to_string(framer.badLength()) + " at stream offset " +
+                    std::to_string(framer.badOffset()));
 }
 
 }  // namespace orvelpdu

@@ -41,6 +41,29 @@ TLVFrameResult parseTLVFrame(CIPByteBuffer& in, CTLV& tlv) {
   return taken ? TLVFrameResult::kTaken : TLVFrameResult::kRefused;
 }
 
+TLVFrameResult takeTLVValue(CTLV& tlv, short tag, const unsigned char* value, int length) {
+  bool taken = false;
+  if (tlv.checkLength(length) == 1) {
+    CIPByteBuffer view;
+    detail::BufferAccess::lendBytes(value, length, view);
+    taken = tlv.setValueData(view) != 0;
+  }
+  tlv.setTag(tag);
+  return taken ? TLVFrameResult::kTaken : TLVFrameResult::kRefused;
+}
+
+Result toResult(TLVFrameResult frame, const std::string& field) {
+  switch (frame) {
+    case TLVFrameResult::kTaken:
+      return Result();
+    case TLVFrameResult::kRefused:
+      return Result(Outcome::kParameterRefused, field);
+    case TLVFrameResult::kCutShort:
+      break;
+  }
+  return Result(Outcome::kCutShort, field);
+}
+
 bool skipTLVFrame(CIPByteBuffer& in) {
   TLVFrameHead head;
   if (!peekTLVFrame(in, 0, head) || head.frameSize() > in.getLength()) return false;

@@ -20,9 +20,10 @@ using textmsg::SubmitText;
 using textmsg::SubmitTextResp;
 using Bytes = std::vector<unsigned char>;
 
-void appendTo(Bytes& stream, textmsg::Message& pdu) {
+template <class Pdu>
+void appendTo(Bytes& stream, Pdu& pdu) {
   CIPByteBuffer out;
-  ASSERT_EQ(1, pdu.getData(out)) << pdu.error();
+  ASSERT_EQ(1, pdu.getData(out)) << pdu.result().reason();
   stream.insert(stream.end(), out.getBuffer(), out.getBuffer() + out.getLength());
 }
 
@@ -67,11 +68,11 @@ std::vector<std::string> frame(const Bytes& stream, const std::vector<size_t>& c
       CIPByteBuffer again;
       if (id == SubmitText::kCommandId) {
         SubmitText parsed;
-        EXPECT_EQ(1, parsed.setData(pdu)) << parsed.error();
+        EXPECT_EQ(1, parsed.setData(pdu)) << parsed.result().reason();
         EXPECT_EQ(1, parsed.getData(again));
       } else {
         SubmitTextResp parsed;
-        EXPECT_EQ(1, parsed.setData(pdu)) << parsed.error();
+        EXPECT_EQ(1, parsed.setData(pdu)) << parsed.result().reason();
         EXPECT_EQ(1, parsed.getData(again));
       }
       EXPECT_EQ(hex, hexOf(again));

@@ -76,7 +76,7 @@ TEST(Loopback, TamperedAnswersAreCaught) {
     TamperingServer::Fault fault;
     std::string error;  // what the report must mention
   } cases[] = {
-      {TamperingServer::Fault::kFlipByte, "client: malformed PDU: message id is not ended"},
+      {TamperingServer::Fault::kFlipByte, "client: malformed PDU: message_id: NUL missing"},
       {TamperingServer::Fault::kBadLength, "framing error"},
       {TamperingServer::Fault::kDropAnswer, "client: deadline passed"},
       {TamperingServer::Fault::kDuplicateAnswer, "pairs with no outstanding request"},

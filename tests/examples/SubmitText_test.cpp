@@ -58,7 +58,7 @@ CIPByteBuffer pduFromBody(const std::string& body) {
 
 CIPByteBuffer encode(SubmitText& pdu) {
   CIPByteBuffer out;
-  EXPECT_EQ(1, pdu.getData(out)) << pdu.error();
+  EXPECT_EQ(1, pdu.getData(out)) << pdu.result().reason();
   return out;
 }
 
@@ -80,7 +80,7 @@ TEST(SubmitText, RoundTripsWithEveryOptionalParameter) {
   EXPECT_EQ(hexOf(pduFromBody(std::string(kBody) + " " + tlvs)), hexOf(wire));
 
   SubmitText in;
-  ASSERT_EQ(1, in.setData(wire)) << in.error();
+  ASSERT_EQ(1, in.setData(wire)) << in.result().reason();
   EXPECT_TRUE(wire.isEmpty());
   EXPECT_EQ(5, in.getSequenceNumber());
   EXPECT_TRUE(in.sender == "ab");
@@ -115,7 +115,7 @@ TEST(SubmitText, RoundTripsWithoutOptionalParametersAndTextHoldingNuls) {
   out.text.ReleaseBuffer(3);
   CIPByteBuffer wire = encode(out);
   SubmitText in;
-  ASSERT_EQ(1, in.setData(wire)) << in.error();
+  ASSERT_EQ(1, in.setData(wire)) << in.result().reason();
   EXPECT_EQ(3, in.text.GetLength());
   EXPECT_TRUE(in.text == out.text);
   for (CTLV* tlv : {static_cast<CTLV*>(&in.reference), static_cast<CTLV*>(&in.callback),
@@ -128,7 +128,7 @@ TEST(SubmitText, ParsesParametersInAnyOrderAndSkipsUnknownTags) {
   const std::string tlvs = "01 07 00 01 09  77 77 00 03 AA BB CC  01 06 00 00  01 01 00 02 00 2A";
   CIPByteBuffer wire = pduFromBody(std::string(kBody) + " " + tlvs);
   SubmitText in;
-  ASSERT_EQ(1, in.setData(wire)) << in.error();
+  ASSERT_EQ(1, in.setData(wire)) << in.result().reason();
   EXPECT_EQ(9, in.messageClass.getValue());
   EXPECT_EQ(1, in.reportWanted.hasValue());
   EXPECT_EQ(42, in.reference.getValue());
@@ -144,7 +144,7 @@ TEST(SubmitText, ParsingIntoAUsedObjectKeepsOnlyWhatWasReceived) {
   fill(in);
   setAllOptional(in);
   CIPByteBuffer wire = pduFromBody(kBody);
-  ASSERT_EQ(1, in.setData(wire)) << in.error();
+  ASSERT_EQ(1, in.setData(wire)) << in.result().reason();
   EXPECT_EQ(0, in.reference.hasValue());
   EXPECT_EQ(0, in.userDataHeader.hasValue());
   EXPECT_EQ(1, in.recipients.getCount());
@@ -159,7 +159,7 @@ TEST(SubmitText, RecipientListAtItsMaximum) {
   EXPECT_EQ(0, out.recipients.add(Recipient(0, "one too many")));
   CIPByteBuffer wire = encode(out);
   SubmitText in;
-  ASSERT_EQ(1, in.setData(wire)) << in.error();
+  ASSERT_EQ(1, in.setData(wire)) << in.result().reason();
   ASSERT_EQ(10, in.recipients.getCount());
   EXPECT_EQ(9, in.recipients.at(9).type());
 
@@ -170,7 +170,7 @@ TEST(SubmitText, RecipientListAtItsMaximum) {
       " 01 72 00 01 72 00  03  00 00 00 3C  00 00");
   SubmitText tooMany;
   EXPECT_EQ(0, tooMany.setData(eleven));
-  EXPECT_EQ("11 recipients, at most 10 are allowed", tooMany.error());
+  EXPECT_EQ("recipients: over its limit (11 items, at most 10)", tooMany.result().reason());
 }
 
 TEST(SubmitText, TruncationAtEveryBytePositionIsMalformed) {
@@ -183,7 +183,7 @@ TEST(SubmitText, TruncationAtEveryBytePositionIsMalformed) {
     whole.readBytes(static_cast<int>(n), cut);
     SubmitText in;
     EXPECT_EQ(0, in.setData(cut)) << "cut at " << n;
-    EXPECT_FALSE(in.error().empty());
+    EXPECT_FALSE(in.result().reason().empty());
   }
 }
 
@@ -207,7 +207,7 @@ TEST(SubmitText, TruncatedBodyWithAdjustedLengthIsMalformedOrAWholeShorterPdu) {
       ++accepted;
       EXPECT_EQ(sent, hexOf(encode(in))) << "cut at " << n;
     } else {
-      EXPECT_FALSE(in.error().empty()) << "cut at " << n;
+      EXPECT_FALSE(in.result().reason().empty()) << "cut at " << n;
     }
   }
   EXPECT_EQ(7, accepted);  // after the text, and after each of the first six parameters
@@ -219,19 +219,20 @@ TEST(SubmitText, RejectsWrongCommandLengthsAndIds) {
     std::string wire;
     std::string error;
   } cases[] = {
-      {"00 00 00 21" + tail, "command length 33 does not match the 32 bytes received"},
-      {"00 00 00 0F" + tail, "command length 15 does not match the 32 bytes received"},
-      {"FF FF FF FF" + tail, "command length -1 does not match the 32 bytes received"},
-      {"00 00 00 1F" + tail, "message text is cut short"},
+      {"00 00 00 21" + tail, "command_length: disagrees with the bytes held (33, 32 bytes held)"},
+      {"00 00 00 0F" + tail, "command_length: disagrees with the bytes held (15, 32 bytes held)"},
+      {"FF FF FF FF" + tail,
+       "command_length: disagrees with the bytes held (4294967295, 32 bytes held)"},
+      {"00 00 00 1F" + tail, "text: cut short"},
       {"00 00 00 20 80 00 00 21 00 00 00 00 00 00 00 05 " + std::string(kBody),
-       "command id 0x80000021 where 0x00000021 was expected"},
-      {"00 00 00 10", "truncated header: 4 bytes, a header needs 16"},
+       "command_id: not the expected command id (0x80000021 where 0x00000021 was expected)"},
+      {"00 00 00 10", "header: cut short (4 bytes, a header needs 16)"},
   };
   for (const auto& c : cases) {
     CIPByteBuffer wire = bufferFromHex(c.wire);
     SubmitText in;
     EXPECT_EQ(0, in.setData(wire)) << c.wire;
-    EXPECT_EQ(c.error, in.error()) << c.wire;
+    EXPECT_EQ(c.error, in.result().reason()) << c.wire;
   }
 }
 
@@ -240,19 +241,19 @@ TEST(SubmitText, RejectsMalformedParameters) {
     std::string tlvs;
     std::string error;
   } cases[] = {
-      {"01 03 00 03 01 02 03", "parameter 0x0103 has a value of the wrong length"},
-      {"01 01 00 02 00 01  01 01 00 02 00 02", "parameter 0x0101 appears twice"},
-      {"01 04 00 05 61 62", "parameter 0x0104 is cut short"},
-      {"01 04 00", "optional parameter header is cut short"},
+      {"01 03 00 03 01 02 03", "expiry: value refused by its type (3 value bytes)"},
+      {"01 01 00 02 00 01  01 01 00 02 00 02", "reference: appears twice"},
+      {"01 04 00 05 61 62", "callback: cut short"},
+      {"01 04 00", "parameters: cut short (a parameter needs 4 bytes)"},
       // Accepting these would encode back differently: "ab" and an empty flag.
-      {"01 04 00 04 61 62 00 63", "parameter 0x0104 has a value its type cannot carry"},
-      {"01 06 00 02 AB CD", "parameter 0x0106 has a value its type cannot carry"},
+      {"01 04 00 04 61 62 00 63", "callback: value refused by its type (4 value bytes)"},
+      {"01 06 00 02 AB CD", "report_wanted: value refused by its type (2 value bytes)"},
   };
   for (const auto& c : cases) {
     CIPByteBuffer wire = pduFromBody(std::string(kBody) + " " + c.tlvs);
     SubmitText in;
     EXPECT_EQ(0, in.setData(wire)) << c.tlvs;
-    EXPECT_EQ(c.error, in.error()) << c.tlvs;
+    EXPECT_EQ(c.error, in.result().reason()) << c.tlvs;
     EXPECT_EQ(CPDU::VALID_HEADER, in.getValid());
   }
 }
@@ -261,7 +262,7 @@ TEST(SubmitText, ValidityTellsHowFarAFailedParseGot) {
   // A PDU that parsed once and then fails must not keep claiming to be valid.
   SubmitText in;
   CIPByteBuffer good = pduFromBody(kBody);
-  ASSERT_EQ(1, in.setData(good)) << in.error();
+  ASSERT_EQ(1, in.setData(good)) << in.result().reason();
   ASSERT_EQ(1, in.isValid());
 
   CIPByteBuffer shortHeader = bufferFromHex("00 00 00 10");
@@ -286,7 +287,7 @@ TEST(SubmitText, RefusesToEncodeAnUnframeableParameter) {
   out.userDataHeader.setValue(big);
   CIPByteBuffer wire = bufferFromHex("AA");
   EXPECT_EQ(0, out.getData(wire));
-  EXPECT_EQ("parameter 0x0105 has a value too long to frame", out.error());
+  EXPECT_EQ("user_data_header: over its limit (value over 65535 bytes)", out.result().reason());
   EXPECT_EQ("AA", hexOf(wire));
 }
 
@@ -303,7 +304,7 @@ TEST(SubmitText, EncodesBehindHeldBytesWithItsOwnCommandLength) {
   EXPECT_EQ(static_cast<int>(out.getLength()) - 2, pdu.getCommandLength());
   SubmitText parsed;
   out.removeBytes0(2);
-  EXPECT_EQ(1, parsed.setData(out)) << parsed.error();
+  EXPECT_EQ(1, parsed.setData(out)) << parsed.result().reason();
 
   // A refused encode into an empty output leaves it empty, holding no block.
   CIPByteBuffer big;
@@ -324,14 +325,14 @@ TEST(SubmitTextResp, PairsWithItsRequestAndRoundTrips) {
   CIPByteBuffer wire;
   ASSERT_EQ(1, response.getData(wire));
   SubmitTextResp in;
-  ASSERT_EQ(1, in.setData(wire)) << in.error();
+  ASSERT_EQ(1, in.setData(wire)) << in.result().reason();
   EXPECT_TRUE(in.messageId == "M1");
   EXPECT_EQ(1, in.equals(&request));
   EXPECT_EQ(static_cast<int>(0x80000021u), in.getCommandId());
 
   CIPByteBuffer noNul = bufferFromHex("00 00 00 12 80 00 00 21 00 00 00 00 00 00 00 01 4D 31");
   EXPECT_EQ(0, in.setData(noNul));
-  EXPECT_EQ("message id is not ended by a NUL byte", in.error());
+  EXPECT_EQ("message_id: NUL missing", in.result().reason());
 }
 
 TEST(Hex, ParsesPairsAndNamesBadInput) {
@@ -357,7 +358,7 @@ TEST(SubmitText, TextLongerThanAnIntCanCountIsRefusedNotSentShort) {
   CIPByteBuffer wire;
   ASSERT_EQ(1, pdu.getData(wire));
   SubmitText back;
-  ASSERT_EQ(1, back.setData(wire)) << back.error();
+  ASSERT_EQ(1, back.setData(wire)) << back.result().reason();
   EXPECT_TRUE(back.text == pdu.text);
   EXPECT_TRUE(back.sender == pdu.sender);
 }
@@ -389,8 +390,8 @@ TEST(SubmitText, FieldsHoldingANulAreRefusedWhenEncoding) {
     CIPByteBuffer out = bufferFromHex("EE");
     EXPECT_EQ(0, pdu.getData(out));
     EXPECT_EQ("EE", hexOf(out));
-    EXPECT_NE(std::string::npos, pdu.error().find(c.field)) << pdu.error();
-    EXPECT_NE(std::string::npos, pdu.error().find("NUL")) << pdu.error();
+    EXPECT_NE(std::string::npos, pdu.result().reason().find(c.field)) << pdu.result().reason();
+    EXPECT_NE(std::string::npos, pdu.result().reason().find("NUL")) << pdu.result().reason();
   }
 
   SubmitTextResp response;
@@ -398,12 +399,13 @@ TEST(SubmitText, FieldsHoldingANulAreRefusedWhenEncoding) {
   CIPByteBuffer out;
   EXPECT_EQ(0, response.getData(out));
   EXPECT_EQ(0u, out.getLength());
-  EXPECT_NE(std::string::npos, response.error().find("message id")) << response.error();
+  EXPECT_NE(std::string::npos, response.result().reason().find("message_id"))
+      << response.result().reason();
 
   // Without the NUL each encodes again.
   response.messageId = "ab";
   EXPECT_EQ(1, response.getData(out));
-  EXPECT_TRUE(response.error().empty());
+  EXPECT_TRUE(response.result().ok());
 }
 
 }  // namespace

@@ -6,15 +6,19 @@
 
 #include <string>
 
+#include "support/FailingNew.h"
 #include "support/FailurePass.h"
 #include "support/Hex.h"
+#include "support/RegistrySnapshot.h"
 #include "textmsg/SubmitText.h"
 #include "textmsg/SubmitTextResp.h"
 
 namespace {
 
+using orvelpdu::test::allocationCount;
 using orvelpdu::test::bufferFromHex;
 using orvelpdu::test::hexOf;
+using orvelpdu::test::RegistrySnapshot;
 using orvelpdu::test::runFailurePass;
 using textmsg::Recipient;
 using textmsg::SubmitText;
@@ -38,9 +42,10 @@ void fill(SubmitText& pdu) {
   pdu.setSequenceNumber(42);
 }
 
-std::string wireOf(textmsg::Message& pdu) {
+template <class Pdu>
+std::string wireOf(Pdu& pdu) {
   CIPByteBuffer out;
-  EXPECT_EQ(1, pdu.getData(out)) << pdu.error();
+  EXPECT_EQ(1, pdu.getData(out)) << pdu.result().reason();
   return hexOf(out);
 }
 
@@ -84,8 +89,15 @@ State::State() {
 }
 
 TEST(AllocationFailurePass, ExamplePduConstructionLeavesNothingRegistered) {
-  runFailurePass<State>("SubmitText()", [](State&) { SubmitText pdu; });
-  runFailurePass<State>("SubmitTextResp()", [](State&) { SubmitTextResp pdu; });
+  // A described PDU makes its header on first use: constructing one cannot fail at all.
+  const long before = allocationCount();
+  const RegistrySnapshot registry;
+  {
+    SubmitText request;
+    SubmitTextResp response;
+  }
+  EXPECT_EQ(before, allocationCount());
+  EXPECT_EQ(0L, registry.addCalls());
   runFailurePass<State>("SubmitTextResp(request)",
                         [](State& st) { SubmitTextResp pdu(st.request); });
   runFailurePass<State>("RecipientList::add", [](State& st) {
@@ -118,14 +130,14 @@ TEST(AllocationFailurePass, ExampleParsingThatFailsLeavesAPduThatParsesAgain) {
       "SubmitText::setData into a used PDU", [](State& st) { st.request.setData(st.requestIn); },
       [](State& st) {
         CIPByteBuffer in = bufferFromHex(requestWire());
-        EXPECT_EQ(1, st.request.setData(in)) << st.request.error();
+        EXPECT_EQ(1, st.request.setData(in)) << st.request.result().reason();
         EXPECT_EQ(requestWire(), wireOf(st.request));
       });
   runFailurePass<State>(
       "SubmitTextResp::setData", [](State& st) { st.received.setData(st.responseIn); },
       [](State& st) {
         CIPByteBuffer in = bufferFromHex(responseWire());
-        EXPECT_EQ(1, st.received.setData(in)) << st.received.error();
+        EXPECT_EQ(1, st.received.setData(in)) << st.received.result().reason();
         EXPECT_EQ(1, st.received.equals(&st.response));
       });
 }

@@ -27,6 +27,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "orvelpdu/base/Result.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 #include "orvelpdu/export.h"
 
@@ -81,6 +82,11 @@ class ORVELPDU_API PDUFramer {
   std::uint64_t badOffset_ = 0;
   std::uint64_t consumed_ = 0;
 };
+
+// The result vocabulary's form of `result` from `framer`.next(): success for kFrame and
+// kNeedMore; for kFramingError a kFramingError of "command_length" whose detail gives the bad
+// length and its stream offset.
+[[nodiscard]] ORVELPDU_API Result toResult(const PDUFramer& framer, PDUFramer::Result result);
 
 }  // namespace orvelpdu
 

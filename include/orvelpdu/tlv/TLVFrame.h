@@ -13,6 +13,9 @@
 #ifndef ORVELPDU_TLV_TLVFRAME_H_
 #define ORVELPDU_TLV_TLVFRAME_H_
 
+#include <string>
+
+#include "orvelpdu/base/Result.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 #include "orvelpdu/export.h"
 #include "orvelpdu/tlv/CTLV.h"
@@ -55,6 +58,16 @@ enum class TLVFrameResult {
 // against the TLV's limits (CTLV::checkLength), then setValueData decides. std::bad_alloc
 // from setValueData passes through with nothing removed and the tag unchanged.
 [[nodiscard]] ORVELPDU_API TLVFrameResult parseTLVFrame(CIPByteBuffer& in, CTLV& tlv);
+
+// Gives `tlv` the tag `tag` and the `length` value bytes at `value`, of a frame whose head the
+// caller has already read and checked: the length is checked against the TLV's limits, then
+// setValueData decides, seeing the bytes where they lie. kTaken or kRefused, as parseTLVFrame
+// answers for a whole frame. REQUIRES: value readable for length bytes, 0 <= length <= 65535.
+[[nodiscard]] ORVELPDU_API TLVFrameResult takeTLVValue(CTLV& tlv, short tag,
+                                                       const unsigned char* value, int length);
+
+// The result vocabulary's form of a TLV frame result, for the field `field`.
+[[nodiscard]] ORVELPDU_API Result toResult(TLVFrameResult frame, const std::string& field);
 
 // Removes the whole frame at the front of `in`; false, with nothing removed, when it is cut
 // short.

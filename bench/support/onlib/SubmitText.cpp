@@ -6,7 +6,7 @@
 #include <new>
 #include <string>
 
-namespace textmsg {
+namespace onlib {
 namespace {
 
 constexpr int kMaxText = 65535;
@@ -131,4 +131,4 @@ CTLV* SubmitText::findOptional(short tag) {
   }
 }
 
-}  // namespace textmsg
+}  // namespace onlib

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-namespace textmsg {
+namespace onlib {
 
 RecipientList::RecipientList() : CIPByteDataList(kMaxRecipients, BYTE_SIZE) {}
 
@@ -17,4 +17,4 @@ const Recipient& RecipientList::at(int index) { return *static_cast<Recipient*>(
 
 CIPByteData* RecipientList::createValue() { return new Recipient; }
 
-}  // namespace textmsg
+}  // namespace onlib

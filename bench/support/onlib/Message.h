@@ -1,19 +1,18 @@
+// The example protocol's SubmitText as it was written by hand on the library before PDUs
+// were described, kept as the benchmarks' baseline for described PDUs.
+//
 // Message is what every PDU of the text-messaging protocol shares on top of CPDU: encoding in
 // place with the command length sealed to the bytes written, and the checks a careful
 // receiver makes before it trusts a header. Parsing failures are reported, never papered over with
 // fill values: a PDU whose setData returns 0 names the problem in error().
-#ifndef TEXTMSG_MESSAGE_H_
-#define TEXTMSG_MESSAGE_H_
+#ifndef ONLIB_MESSAGE_H_
+#define ONLIB_MESSAGE_H_
 
 #include <orvelpdu/orvelpdu.h>
 
 #include <string>
 
-// Only for examples/demo, which reaches toHex/fromHex through this header: to go once the
-// demo includes WireHex.h itself.
-#include "WireHex.h"
-
-namespace textmsg {
+namespace onlib {
 
 class Message : public CPDU {
  public:
@@ -54,6 +53,6 @@ class Message : public CPDU {
   std::string error_;
 };
 
-}  // namespace textmsg
+}  // namespace onlib
 
-#endif  // TEXTMSG_MESSAGE_H_
+#endif  // ONLIB_MESSAGE_H_

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-namespace textmsg {
+namespace onlib {
 
 Message::Message(int commandId) : commandId_(commandId) { setCommandId(commandId); }
 
@@ -77,4 +77,4 @@ int Message::putCString(CIPByteBuffer& out, const CString& text, const char* fie
   return 1;
 }
 
-}  // namespace textmsg
+}  // namespace onlib

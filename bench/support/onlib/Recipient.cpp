@@ -1,6 +1,6 @@
 #include "Recipient.h"
 
-namespace textmsg {
+namespace onlib {
 
 Recipient::Recipient(unsigned char type, const char* address) : type_(type), address_(address) {}
 
@@ -16,4 +16,4 @@ int Recipient::getData(CIPByteBuffer& buffer) {
   return 1;
 }
 
-}  // namespace textmsg
+}  // namespace onlib

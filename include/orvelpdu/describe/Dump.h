@@ -1,0 +1,50 @@
+// Annotated dumps: one row per field of a PDU's bytes, for logs, debuggers and tests.
+//
+// A row gives the field's offset from the PDU's first byte, its width in bytes, its path
+// ("recipients[1].address", "parameters.reference", "parameters.0xFACE" for a tag the
+// description does not know) and its value printed safely: integers in decimal (command ids
+// and statuses in hex), texts quoted with every byte outside printable ASCII, the quote and the
+// backslash escaped (\n, \t, \\, \", \xHH), octets in hex; long values are shortened, with
+// their length stated, so that no row repeats a peer's megabyte.
+//
+// Described PDUs are dumped by DescribedPDU::dump (see DescribedPDU.h); dumpGeneric needs only
+// bytes. Neither ever fails on hostile input: a row stops where the bytes do.
+#ifndef ORVELPDU_DESCRIBE_DUMP_H_
+#define ORVELPDU_DESCRIBE_DUMP_H_
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "orvelpdu/buffer/CIPByteBuffer.h"
+#include "orvelpdu/export.h"
+
+namespace orvelpdu {
+
+struct DumpRow {
+  std::size_t offset = 0;
+  std::size_t width = 0;
+  std::string path;
+  std::string value;
+};
+
+// The rows of the PDU at the front of `bytes`, knowing nothing of its body: the four header
+// fields, then the body walked as TLV frames when it is made of whole frames exactly, or else
+// one row "body" with the body's bytes. Bytes past the command length (or all bytes, when the
+// header is cut short or its length is out of range) get a row of their own, "trailing" or
+// "unframed".
+ORVELPDU_API std::vector<DumpRow> dumpGeneric(const CIPByteBuffer& bytes);
+
+// The rows as aligned text, one line each: offset, width, path, value.
+ORVELPDU_API std::string formatDump(const std::vector<DumpRow>& rows);
+
+// `bytes` as a quoted, escaped text, shortened after `maxShown` bytes with the full length
+// stated.
+ORVELPDU_API std::string quoteText(std::string_view bytes, std::size_t maxShown = 64);
+// `bytes` as hex digit pairs separated by spaces, shortened the same way.
+ORVELPDU_API std::string hexBytes(std::string_view bytes, std::size_t maxShown = 32);
+
+}  // namespace orvelpdu
+
+#endif  // ORVELPDU_DESCRIBE_DUMP_H_
