@@ -2,37 +2,8 @@
 
 #include "orvelpdu/buffer/ByteOrder.h"
 #include "orvelpdu/buffer/CheckedReads.h"
-#include "orvelpdu/pdu/HeaderCheck.h"
-#include "orvelpdu/pdu/Sealing.h"
 
 namespace orvelpdu::test {
-
-template <std::uint32_t Id>
-Result ValuePdu<Id>::parse(CIPByteBuffer& in) {
-  HeaderFields fields;
-  Result checked = checkHeaderFields(in, LengthRule::kWithinHeld, fields);
-  if (!checked.ok()) return checked;
-  if (fields.commandId != Id) return Result(Outcome::kWrongCommandId, "command_id");
-  if (fields.commandLength < 20) return Result(Outcome::kCutShort, "value");
-  if (fields.commandLength > 20) return Result(Outcome::kBytesLeftOver, "");
-  setHeader(in);
-  value = static_cast<std::uint32_t>(in.removeInt());
-  return Result();
-}
-
-template <std::uint32_t Id>
-Result ValuePdu<Id>::encode(CIPByteBuffer& out) {
-  setCommandId(static_cast<int>(Id));
-  const bool sealed = encodeSealed(*this, out, [this](CIPByteBuffer& b) {
-    getHeader(b);
-    b.appendInt(static_cast<int>(value));
-    return true;
-  });
-  return sealed ? Result() : Result(Outcome::kItemRefused, "");
-}
-
-template class ValuePdu<0x00000015u>;
-template class ValuePdu<0x80000015u>;
 
 bool pingPairs(std::uint32_t responseId, std::uint32_t requestId) {
   return responseId == (requestId | 0x80000000u);

@@ -1,6 +1,5 @@
-// PDUs for the exchange tests. Ping and PingResp stand for described PDUs: a command id, a
-// strict `Result parse` and `Result encode`, one 32-bit body field. Note is hand-written in
-// the old style: setData answers 1 or 0 and the header's command id is the caller's business.
+// PDUs for the exchange tests. Ping and PingResp are described PDUs of one 32-bit body field.
+// Note is hand-written in the old style: setData answers 1 or 0 and checks no command id.
 //
 //   Ping      0x00000015   body: value (int)
 //   PingResp  0x80000015   body: value (int)
@@ -12,25 +11,24 @@
 #include <string>
 #include <vector>
 
-#include "orvelpdu/base/Result.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
+#include "orvelpdu/describe/DescribedPDU.h"
 #include "orvelpdu/pdu/CPDU.h"
 
 namespace orvelpdu::test {
 
-// A PDU of one 32-bit body field, parsed strictly: a whole header, the command id `Id`, a
-// command length of exactly 20.
+// A described PDU of one 32-bit body field.
 template <std::uint32_t Id>
-class ValuePdu : public CPDU {
+class ValuePdu : public DescribedPDU<ValuePdu<Id>> {
  public:
   static constexpr std::uint32_t kCommandId = Id;
 
-  [[nodiscard]] Result parse(CIPByteBuffer& in);
-  [[nodiscard]] Result encode(CIPByteBuffer& out);
-  int setData(CIPByteBuffer& in) override { return parse(in).ok() ? 1 : 0; }
-  int getData(CIPByteBuffer& out) override { return encode(out).ok() ? 1 : 0; }
-
   std::uint32_t value = 0;
+
+  template <class V>
+  void describe(V& v) {
+    v.field("value", value);
+  }
 };
 
 using Ping = ValuePdu<0x00000015u>;
