@@ -12,6 +12,10 @@
 // client numbers consecutively). Counter requests_per_s: requests answered and paired per
 // second of CPU time.
 //
+// Exchange/in_memory_small: the same with a request and a response of one 32-bit field each
+// (described PDUs on the library's side), so that the exchange's own work (framing, dispatch,
+// the window, the bytes in and out) is what is compared rather than the codec of a large PDU.
+//
 // Window/*: the cost of one operation on a RequestWindow holding N requests (10, 1,000,
 // 100,000). record_answer: reserve and record a new request, then answer the one recorded N
 // earlier, so that N stay in flight. record_expire: record a new request, then expire the one
@@ -25,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "orvelpdu/describe/DescribedPDU.h"
 #include "orvelpdu/exchange/Endpoint.h"
 #include "orvelpdu/exchange/RequestWindow.h"
 #include "support/HandCodec.h"
@@ -184,6 +189,134 @@ void exchangeHand(benchmark::State& state) {
       static_cast<double>(state.iterations()) * kBatch, benchmark::Counter::kIsRate);
 }
 
+// ---- The exchange of small PDUs ----
+
+template <std::uint32_t Id>
+class Probe : public orvelpdu::DescribedPDU<Probe<Id>> {
+ public:
+  static constexpr std::uint32_t kCommandId = Id;
+  std::uint32_t value = 0;
+  template <class V>
+  void describe(V& v) {
+    v.field("value", value);
+  }
+};
+using ProbeRequest = Probe<0x00000041u>;
+using ProbeResponse = Probe<0x80000041u>;
+
+void smallExchangeLibrary(benchmark::State& state) {
+  orvelpdu::Endpoint client(pairs, kBatch);
+  orvelpdu::Endpoint server(pairs, kBatch);
+  ProbeRequest request;
+  ProbeResponse response;
+  server.onRequest<ProbeRequest>([&](ProbeRequest& received) {
+    response.setSequenceNumber(received.getSequenceNumber());
+    response.value = received.value + 1;
+    if (!server.send(response).ok()) state.SkipWithError("an answer does not encode");
+  });
+  std::uint64_t paired = 0;
+  client.onResponse<ProbeResponse>([&](ProbeResponse& answer, const orvelpdu::OutstandingRequest&) {
+    paired += answer.value == 8 ? 1 : 0;
+  });
+  request.value = 7;
+  const Clock::time_point deadline = Clock::now() + std::chrono::hours(1);
+  AllocationTally tally;
+  for (auto _ : state) {
+    tally.begin();
+    for (int i = 0; i < kBatch; ++i) {
+      if (!client.sendRequest(request, deadline).ok()) state.SkipWithError("window full");
+    }
+    server.receive(client.pending(), client.pendingSize());
+    client.consumePending(client.pendingSize());
+    client.receive(server.pending(), server.pendingSize());
+    server.consumePending(server.pendingSize());
+    tally.end();
+  }
+  if (paired != static_cast<std::uint64_t>(state.iterations()) * kBatch) {
+    state.SkipWithError("not every request was answered and paired");
+  }
+  tally.report(state, kBatch);
+  state.counters["requests_per_s"] = benchmark::Counter(
+      static_cast<double>(state.iterations()) * kBatch, benchmark::Counter::kIsRate);
+}
+
+// Appends a PDU of one 32-bit field.
+void putProbe(std::vector<std::uint8_t>& out, std::uint32_t commandId, std::uint32_t sequenceNumber,
+              std::uint32_t value) {
+  using orvelpdu::bench::put32;
+  const std::size_t at = out.size();
+  out.resize(at + 20);
+  std::uint8_t* p = out.data() + at;
+  p = put32(p, 20);
+  p = put32(p, commandId);
+  p = put32(p, 0);
+  p = put32(p, sequenceNumber);
+  put32(p, value);
+}
+
+// Walks the PDUs of one 32-bit field in `in`, checking each as the strict parse does (a whole
+// header, the command length 20, the expected command id); false on the first that fails.
+template <class OnPdu>
+bool eachProbe(const std::vector<std::uint8_t>& in, std::uint32_t commandId, OnPdu&& onPdu) {
+  using orvelpdu::bench::get32;
+  for (std::size_t pos = 0; pos < in.size(); pos += 20) {
+    if (in.size() - pos < 20) return false;
+    const std::uint8_t* pdu = in.data() + pos;
+    if (get32(pdu) != 20 || get32(pdu + 4) != commandId) return false;
+    onPdu(get32(pdu + 12), get32(pdu + 16));
+  }
+  return true;
+}
+
+void smallExchangeHand(benchmark::State& state) {
+  std::vector<std::uint8_t> toServer;
+  std::vector<std::uint8_t> toClient;
+  toServer.reserve(kBatch * 20);
+  toClient.reserve(kBatch * 20);
+  std::vector<HandSlot> window(kBatch * 2);
+  const std::uint32_t mask = kBatch * 2 - 1;
+  std::uint32_t nextSequenceNumber = 1;
+  std::uint64_t paired = 0;
+  bool fault = false;
+  const Clock::time_point deadline = Clock::now() + std::chrono::hours(1);
+  AllocationTally tally;
+  for (auto _ : state) {
+    tally.begin();
+    toServer.clear();
+    for (int i = 0; i < kBatch; ++i) {
+      const std::uint32_t sequenceNumber = nextSequenceNumber;
+      nextSequenceNumber = sequenceNumber == 0x7FFFFFFFu ? 1 : sequenceNumber + 1;
+      HandSlot& slot = window[sequenceNumber & mask];
+      if (slot.used) fault = true;
+      slot = HandSlot{sequenceNumber, 0x00000041u, deadline, true};
+      putProbe(toServer, 0x00000041u, sequenceNumber, 7);
+    }
+    toClient.clear();
+    fault |=
+        !eachProbe(toServer, 0x00000041u, [&](std::uint32_t sequenceNumber, std::uint32_t value) {
+          putProbe(toClient, 0x80000041u, sequenceNumber, value + 1);
+        });
+    fault |=
+        !eachProbe(toClient, 0x80000041u, [&](std::uint32_t sequenceNumber, std::uint32_t value) {
+          HandSlot& slot = window[sequenceNumber & mask];
+          if (slot.used && slot.sequenceNumber == sequenceNumber &&
+              pairs(0x80000041u, slot.commandId)) {
+            slot.used = false;
+            paired += value == 8 ? 1 : 0;
+          } else {
+            fault = true;
+          }
+        });
+    tally.end();
+  }
+  if (fault || paired != static_cast<std::uint64_t>(state.iterations()) * kBatch) {
+    state.SkipWithError("the hand-written exchange went wrong");
+  }
+  tally.report(state, kBatch);
+  state.counters["requests_per_s"] = benchmark::Counter(
+      static_cast<double>(state.iterations()) * kBatch, benchmark::Counter::kIsRate);
+}
+
 Clock::time_point tick(std::uint64_t n) { return Clock::time_point(std::chrono::microseconds(n)); }
 
 void windowRecordAnswer(benchmark::State& state) {
@@ -244,6 +377,12 @@ BENCHMARK(exchangeLibrary)
     ->Name("Exchange/in_memory/library")
     ->Apply(orvelpdu::bench::keyComparison);
 BENCHMARK(exchangeHand)->Name("Exchange/in_memory/hand")->Apply(orvelpdu::bench::keyComparison);
+BENCHMARK(smallExchangeLibrary)
+    ->Name("Exchange/in_memory_small/library")
+    ->Apply(orvelpdu::bench::keyComparison);
+BENCHMARK(smallExchangeHand)
+    ->Name("Exchange/in_memory_small/hand")
+    ->Apply(orvelpdu::bench::keyComparison);
 BENCHMARK(windowRecordAnswer)
     ->Name("Window/record_answer")
     ->Arg(10)

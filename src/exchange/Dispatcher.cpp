@@ -1,9 +1,12 @@
 #include "orvelpdu/exchange/Dispatcher.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "buffer/BufferAccess.h"
+#include "orvelpdu/buffer/ByteOrder.h"
 
 namespace orvelpdu {
 
@@ -30,13 +33,37 @@ Result unknownCommandId(std::uint32_t commandId) {
 Dispatcher::Dispatcher() = default;
 Dispatcher::~Dispatcher() = default;
 
+namespace {
+
+struct IdLess {
+  template <class Entry>
+  bool operator()(const Entry& entry, std::uint32_t commandId) const {
+    return entry.first < commandId;
+  }
+};
+
+}  // namespace
+
 void Dispatcher::add(std::uint32_t commandId, std::unique_ptr<detail::DispatchSlot> slot) {
-  slots_[commandId] = std::move(slot);
+  const auto at = std::lower_bound(slots_.begin(), slots_.end(), commandId, IdLess());
+  if (at != slots_.end() && at->first == commandId) {
+    at->second = std::move(slot);
+    return;
+  }
+  slots_.emplace(at, commandId, std::move(slot));
 }
 
-void Dispatcher::remove(std::uint32_t commandId) { slots_.erase(commandId); }
+void Dispatcher::remove(std::uint32_t commandId) {
+  const auto at = std::lower_bound(slots_.begin(), slots_.end(), commandId, IdLess());
+  if (at != slots_.end() && at->first == commandId) slots_.erase(at);
+}
 
-bool Dispatcher::handles(std::uint32_t commandId) const { return slots_.count(commandId) != 0; }
+detail::DispatchSlot* Dispatcher::find(std::uint32_t commandId) const {
+  const auto at = std::lower_bound(slots_.begin(), slots_.end(), commandId, IdLess());
+  return at != slots_.end() && at->first == commandId ? at->second.get() : nullptr;
+}
+
+bool Dispatcher::handles(std::uint32_t commandId) const { return find(commandId) != nullptr; }
 
 void Dispatcher::onError(ErrorHandler handler) { onError_ = std::move(handler); }
 
@@ -46,17 +73,25 @@ void Dispatcher::fail(const HeaderFields& header, const Result& why) const {
 
 bool Dispatcher::dispatch(CIPByteBuffer& pdu) {
   HeaderFields header;
-  Result checked = checkHeaderFields(pdu, LengthRule::kExactlyHeld, header);
-  if (!checked.ok()) {
-    fail(header, checked);
+  const unsigned int size = pdu.getLength();
+  const unsigned char* bytes = std::as_const(pdu).getBuffer();
+  // The common case, a whole header whose command length is the bytes held, read directly;
+  // anything else goes through the strict header parse for its report.
+  if (size < HeaderFields::kSize || detail::loadBig32(bytes) != size) {
+    fail(header, checkHeaderFields(pdu, LengthRule::kExactlyHeld, header));
     return false;
   }
-  const auto found = slots_.find(header.commandId);
-  if (found == slots_.end()) {
+  header.commandLength = size;
+  header.commandId = detail::loadBig32(bytes + 4);
+  header.commandStatus = detail::loadBig32(bytes + 8);
+  header.sequenceNumber = detail::loadBig32(bytes + 12);
+  header.fieldsRead = 4;
+  detail::DispatchSlot* const slot = find(header.commandId);
+  if (slot == nullptr) {
     fail(header, unknownCommandId(header.commandId));
     return false;
   }
-  Result delivered = found->second->deliver(pdu, header);
+  const Result delivered = slot->deliver(pdu, header);
   if (!delivered.ok()) {
     fail(header, delivered);
     return false;

@@ -70,14 +70,15 @@ std::uint32_t Endpoint::takeSequenceNumber() {
   }
 }
 
-Result Endpoint::recordRequest(unsigned int start, TimePoint deadline, Result encoded) {
-  if (encoded.ok() && out_.getLength() < start + HeaderFields::kSize) {
-    cutBack(out_, start);
-    encoded = detail::refusedByGetData();
-  }
+Result Endpoint::recordRequest(unsigned int start, TimePoint deadline, const Result& encoded) {
   if (!encoded.ok()) {
     window_.unreserve();
     return encoded;
+  }
+  if (out_.getLength() < start + HeaderFields::kSize) {
+    cutBack(out_, start);
+    window_.unreserve();
+    return detail::refusedByGetData();
   }
   // The header as written decides what the peer's response will carry.
   const unsigned char* header = out_.getBuffer() + start;

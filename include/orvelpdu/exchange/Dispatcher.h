@@ -31,8 +31,8 @@
 #include <functional>
 #include <memory>
 #include <type_traits>
-#include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "orvelpdu/base/Result.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
@@ -154,8 +154,10 @@ class ORVELPDU_API Dispatcher {
  private:
   void add(std::uint32_t commandId, std::unique_ptr<detail::DispatchSlot> slot);
   void fail(const HeaderFields& header, const Result& why) const;
+  detail::DispatchSlot* find(std::uint32_t commandId) const;
 
-  std::unordered_map<std::uint32_t, std::unique_ptr<detail::DispatchSlot>> slots_;
+  // By command id, ascending: few entries, found by binary search without hashing.
+  std::vector<std::pair<std::uint32_t, std::unique_ptr<detail::DispatchSlot>>> slots_;
   ErrorHandler onError_;
   CIPByteBuffer frame_;  // the PDU drain is dispatching
   CIPByteBuffer view_;   // the bytes dispatch(data, size) parses, lent

@@ -152,17 +152,12 @@ class ORVELPDU_API Endpoint {
   template <class T>
   Result sendRequest(T& pdu, TimePoint deadline) {
     if (!window_.reserve()) return windowFull();
-    const std::uint32_t sequenceNumber = takeSequenceNumber();
-    pdu.setSequenceNumber(static_cast<int>(sequenceNumber));
+    pdu.setSequenceNumber(static_cast<int>(takeSequenceNumber()));
     const unsigned int start = out_.getLength();
-    Result encoded;
-    try {
-      encoded = detail::encodeInto(pdu, out_);
-    } catch (...) {
-      window_.unreserve();
-      throw;
-    }
-    return recordRequest(start, deadline, std::move(encoded));
+    Reservation reservation(window_);
+    const Result encoded = detail::encodeInto(pdu, out_);
+    reservation.handOver();
+    return recordRequest(start, deadline, encoded);
   }
   // Sends a PDU that is not tracked: a response, a negative acknowledgement, a notification.
   template <class T>
@@ -197,8 +192,25 @@ class ORVELPDU_API Endpoint {
   bool pair(const HeaderFields& header, OutstandingRequest& request);
   Result windowFull() const;
   std::uint32_t takeSequenceNumber();
+  // Gives a reservation back unless handed over (to recordRequest), also when an exception
+  // passes.
+  class Reservation {
+   public:
+    explicit Reservation(RequestWindow& window) : window_(window) {}
+    Reservation(const Reservation&) = delete;
+    Reservation& operator=(const Reservation&) = delete;
+    ~Reservation() {
+      if (held_) window_.unreserve();
+    }
+    void handOver() { held_ = false; }
+
+   private:
+    RequestWindow& window_;
+    bool held_ = true;
+  };
+
   // Records the request just encoded from `start` on, or gives its reservation back.
-  Result recordRequest(unsigned int start, TimePoint deadline, Result encoded);
+  Result recordRequest(unsigned int start, TimePoint deadline, const Result& encoded);
   // Dispatches the whole PDUs at the front of `data` in place; returns the bytes they took.
   std::size_t dispatchInPlace(const unsigned char* data, std::size_t size);
 
