@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <memory>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "orvelpdu/describe/DescribedPDU.h"
 #include "support/ExchangePdus.h"
 #include "support/FailingNew.h"
 #include "support/Hex.h"
@@ -222,6 +224,59 @@ TEST(Endpoint, ExpiryEndsRequestsAtTheirDeadlineAndAFullWindowRefusesToSend) {
   EXPECT_TRUE(e.sendRequest(ping, at(30)).ok()) << "the expiry made room";
   EXPECT_EQ(e.expire(at(1000)), 2u);
   EXPECT_EQ(expired, (std::vector<std::uint32_t>{1, 2, 3}));
+}
+
+// A described PDU whose name may hold at most 3 characters: longer ones do not encode.
+class Label : public orvelpdu::DescribedPDU<Label> {
+ public:
+  static constexpr std::uint32_t kCommandId = 0x00000033u;
+  CString name;
+  template <class V>
+  void describe(V& v) {
+    v.cstring("name", name, 3);
+  }
+};
+
+TEST(Endpoint, ARequestThatDoesNotEncodeAppendsAndRecordsNothing) {
+  Endpoint e(pingPairs, 1);
+  Label label;
+  label.name = "long";
+  const Result refused = e.sendRequest(label, at(10));
+  EXPECT_EQ(refused.outcome(), Outcome::kOverLimit);
+  EXPECT_EQ(refused.field(), "name");
+  EXPECT_EQ(e.pendingSize(), 0u);
+  EXPECT_EQ(e.window().outstanding(), 0u);
+  EXPECT_EQ(e.window().reserved(), 0u) << "the reservation is given back";
+  label.name = "ok";
+  ASSERT_TRUE(e.sendRequest(label, at(10)).ok()) << "the one place in the window is free";
+  EXPECT_EQ(hexOf(pendingOf(e)), hexOf(wireOf(Label::kCommandId, 2, Bytes{'o', 'k', 0})));
+}
+
+// A handler's exception passes out of receive(); the PDUs behind the one it was handling are
+// kept and delivered by the next receive(), in order, whichever path they took.
+TEST(Endpoint, AHandlerThatThrowsLosesNoLaterPDU) {
+  for (std::size_t cut : {std::size_t{0}, std::size_t{30}}) {
+    SCOPED_TRACE(cut);
+    Endpoint e(pingPairs, 4);
+    std::vector<std::uint32_t> seen;
+    e.onRequest<Ping>([&](Ping& ping) {
+      seen.push_back(ping.value);
+      if (ping.value == 2) throw std::runtime_error("handler failed");
+    });
+    const Bytes stream = join(
+        {pingWire(0x15, 1, 1), pingWire(0x15, 2, 2), pingWire(0x15, 3, 3), pingWire(0x15, 4, 4)});
+    // With a cut, the first piece ends inside the second PDU, so that it is handled from the
+    // framer's copy rather than in place.
+    if (cut != 0) {
+      ASSERT_TRUE(e.receive(stream.data(), cut));
+    }
+    const std::size_t from = cut;
+    EXPECT_THROW(e.receive(stream.data() + from, stream.size() - from), std::runtime_error);
+    EXPECT_EQ(seen, (std::vector<std::uint32_t>{1, 2}));
+    EXPECT_TRUE(e.receive(nullptr, 0));
+    EXPECT_EQ(seen, (std::vector<std::uint32_t>{1, 2, 3, 4}));
+    EXPECT_EQ(e.buffered(), 0u);
+  }
 }
 
 // Two endpoints joined in memory: every request answered and paired, and once warm no PDU
