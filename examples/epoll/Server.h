@@ -26,7 +26,7 @@ namespace epollserver {
 
 struct ServerLimits {
   std::size_t reportsInFlight = 16;  // the server's own requests per connection
-  std::chrono::milliseconds reportTimeout{3000};
+  std::chrono::milliseconds reportTimeout{5000};
   int expiriesToCutOff = 2;
   std::size_t pauseReadingAbove = 64 * 1024;  // bytes waiting to be sent
   std::size_t resumeReadingBelow = 16 * 1024;
