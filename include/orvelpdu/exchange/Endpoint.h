@@ -39,8 +39,10 @@
 // plus one chunk) and copied once. The window's storage is taken at construction and the
 // pending bytes' storage is kept when they are all consumed, so the steady exchange of sound
 // PDUs allocates only what the PDUs' own fields need. Failure reports allocate their texts.
-// std::bad_alloc passes through: from receive() with the bytes not yet dispatched kept by the
-// framer, from the sends with nothing appended or recorded.
+// Exceptions pass through. From the sends (std::bad_alloc) nothing is appended or recorded.
+// From receive(), one thrown by a handler leaves the PDUs after the one being handled held for
+// the next receive(); std::bad_alloc from holding received bytes may lose the chunk's bytes
+// behind the PDUs already dispatched, so the connection should then be ended.
 #ifndef ORVELPDU_EXCHANGE_ENDPOINT_H_
 #define ORVELPDU_EXCHANGE_ENDPOINT_H_
 
