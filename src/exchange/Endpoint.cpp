@@ -1,5 +1,6 @@
 #include "orvelpdu/exchange/Endpoint.h"
 
+#include <cstring>
 #include <string>
 
 #include "orvelpdu/buffer/ByteOrder.h"
@@ -21,32 +22,75 @@ void Endpoint::onError(ErrorHandler handler) { dispatcher_.onError(std::move(han
 
 bool Endpoint::receive(const unsigned char* data, std::size_t size) {
   if (failed_) return false;
-  // Whole PDUs are parsed where they lie only while the framer holds nothing, so that the
-  // stream order is kept; what follows them goes through the framer.
-  const std::size_t taken = framer_.buffered() == 0 ? dispatchInPlace(data, size) : 0;
-  if (taken < size) framer_.feed(data + taken, size - taken);
-  if (!dispatcher_.drain(framer_)) failed_ = true;
+  if (kept_.empty()) {
+    take(data, size);
+    return !failed_;
+  }
+  // Bytes an exception left come first; this path allocates, as the exception did.
+  std::vector<unsigned char> bytes;
+  bytes.swap(kept_);
+  if (size > 0) bytes.insert(bytes.end(), data, data + size);
+  take(bytes.data(), bytes.size());
   return !failed_;
 }
 
-std::size_t Endpoint::dispatchInPlace(const unsigned char* data, std::size_t size) {
-  const auto maxLength = static_cast<std::uint32_t>(framer_.maxFrameLength());
+void Endpoint::take(const unsigned char* data, std::size_t size) {
   std::size_t pos = 0;
+  try {
+    while (pos < size && !failed_) {
+      if (framer_.buffered() > 0) {
+        completeHeld(data, size, pos);
+        continue;
+      }
+      dispatchInPlace(data, size, pos);
+      if (pos < size) holdRest(data, size, pos);
+    }
+  } catch (...) {
+    if (!failed_) kept_.assign(data + pos, data + size);
+    throw;
+  }
+}
+
+void Endpoint::dispatchInPlace(const unsigned char* data, std::size_t size, std::size_t& pos) {
+  const auto maxLength = static_cast<std::uint32_t>(framer_.maxFrameLength());
   while (size - pos >= 4) {
     const std::uint32_t length = detail::loadBig32(data + pos);
     // A bad length is left to the framer, which reports it as it would in any chunking.
-    if (length < 16 || length > maxLength || length > size - pos) break;
+    if (length < 16 || length > maxLength || length > size - pos) return;
     const std::size_t at = pos;
     pos += length;
-    try {
-      dispatcher_.dispatch(data + at, length);
-    } catch (...) {
-      // The PDUs after the one whose handler threw stay for the next receive().
-      framer_.feed(data + pos, size - pos);
-      throw;
-    }
+    dispatcher_.dispatch(data + at, length);
   }
-  return pos;
+}
+
+void Endpoint::holdRest(const unsigned char* data, std::size_t size, std::size_t& pos) {
+  const std::size_t rest = size - pos;
+  heldHeadSize_ = rest < 4 ? rest : 4;
+  std::memcpy(heldHead_, data + pos, heldHeadSize_);
+  framer_.feed(data + pos, rest);
+  pos = size;
+  drainFramer();
+}
+
+void Endpoint::completeHeld(const unsigned char* data, std::size_t size, std::size_t& pos) {
+  std::size_t lacking = 0;
+  if (heldHeadSize_ < 4) {
+    lacking = 4 - heldHeadSize_;
+  } else {
+    lacking = detail::loadBig32(heldHead_) - framer_.buffered();
+  }
+  const std::size_t n = lacking < size - pos ? lacking : size - pos;
+  if (heldHeadSize_ < 4) {
+    std::memcpy(heldHead_ + heldHeadSize_, data + pos, n);
+    heldHeadSize_ += n;
+  }
+  framer_.feed(data + pos, n);
+  pos += n;
+  drainFramer();
+}
+
+void Endpoint::drainFramer() {
+  if (!dispatcher_.drain(framer_)) failed_ = true;
 }
 
 bool Endpoint::pair(const HeaderFields& header, OutstandingRequest& request) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -312,6 +313,32 @@ TEST(Endpoint, ASteadyExchangeAllocatesNothingPerPDU) {
   EXPECT_EQ(answered, 1010u);
   EXPECT_EQ(sum, 2u * (45u + 1000u));
   EXPECT_EQ(client.window().outstanding(), 0u);
+}
+
+// Reads that end inside a PDU: only the PDU split across two receives is held, so a chunk
+// of many PDUs costs one block, not one per PDU.
+TEST(Endpoint, ASplitPDUCostsOneBlockAndThePDUsAfterItNone) {
+  Endpoint server(pingPairs, 1);
+  std::uint64_t sum = 0;
+  server.onRequest<Ping>([&](Ping& ping) { sum += ping.value; });
+  Bytes stream;
+  for (std::uint32_t i = 0; i < 50; ++i) {
+    const Bytes ping = pingWire(0x15, i + 1, 1);
+    stream.insert(stream.end(), ping.begin(), ping.end());
+  }
+  // 50 PDUs of 20 bytes in chunks of 333 bytes: every chunk but the last ends inside a PDU.
+  auto feedAll = [&] {
+    for (std::size_t at = 0; at < stream.size(); at += 333) {
+      ASSERT_TRUE(
+          server.receive(stream.data() + at, std::min<std::size_t>(333, stream.size() - at)));
+    }
+  };
+  feedAll();
+  const long before = orvelpdu::test::allocationCount();
+  for (int round = 0; round < 10; ++round) feedAll();
+  EXPECT_LE(orvelpdu::test::allocationCount() - before, 10 * 3);
+  EXPECT_EQ(sum, 11u * 50u);
+  EXPECT_EQ(server.buffered(), 0u);
 }
 
 }  // namespace

@@ -33,16 +33,19 @@
 // The bytes to write are pending() .. pending() + pendingSize(); consumePending(n) drops the
 // first n once written.
 //
-// Memory and allocation. A PDU that arrives whole inside one receive() while no partial PDU
-// is held is parsed where it lies in the caller's bytes; the bytes of a PDU split across
-// receives are held by the framer (at most one partial PDU below the maximum frame length,
-// plus one chunk) and copied once. The window's storage is taken at construction and the
-// pending bytes' storage is kept when they are all consumed, so the steady exchange of sound
-// PDUs allocates only what the PDUs' own fields need. Failure reports allocate their texts.
+// Memory and allocation. A PDU that arrives whole inside one receive() is parsed where it
+// lies in the caller's bytes. Only a PDU split across receives is held, by the framer: its
+// first part, then just the bytes that complete it, so that the framer never holds more than
+// that one partial PDU (below the maximum frame length) and the PDUs after it are again
+// parsed in place. Holding one costs one block for its bytes. The window's storage is taken
+// at construction and the pending bytes' storage is kept when they are all consumed, so the
+// steady exchange of sound PDUs allocates only what the PDUs' own fields need, and one block
+// per PDU split across receives. Failure reports allocate their texts.
+//
 // Exceptions pass through. From the sends (std::bad_alloc) nothing is appended or recorded.
-// From receive(), one thrown by a handler leaves the PDUs after the one being handled held for
-// the next receive(); std::bad_alloc from holding received bytes may lose the chunk's bytes
-// behind the PDUs already dispatched, so the connection should then be ended.
+// From receive(), an exception thrown by a handler leaves the bytes after the PDU being
+// handled kept (copied) for the next receive(), which takes them first; std::bad_alloc from
+// keeping received bytes may lose them, so the connection should then be ended.
 #ifndef ORVELPDU_EXCHANGE_ENDPOINT_H_
 #define ORVELPDU_EXCHANGE_ENDPOINT_H_
 
@@ -52,6 +55,7 @@
 #include <memory>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "orvelpdu/base/Result.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
@@ -213,8 +217,17 @@ class ORVELPDU_API Endpoint {
 
   // Records the request just encoded from `start` on, or gives its reservation back.
   Result recordRequest(unsigned int start, TimePoint deadline, const Result& encoded);
-  // Dispatches the whole PDUs at the front of `data` in place; returns the bytes they took.
-  std::size_t dispatchInPlace(const unsigned char* data, std::size_t size);
+  // receive() without the bytes kept from an exception.
+  void take(const unsigned char* data, std::size_t size);
+  // Dispatches the whole PDUs from data + pos on in place, advancing `pos` past each before
+  // its handler runs.
+  void dispatchInPlace(const unsigned char* data, std::size_t size, std::size_t& pos);
+  // Feeds the framer the bytes from data + pos on that the PDU it holds still lacks (first
+  // those of its command length) and dispatches it once whole.
+  void completeHeld(const unsigned char* data, std::size_t size, std::size_t& pos);
+  // Gives the framer the partial PDU (or bad length) from data + pos to the end.
+  void holdRest(const unsigned char* data, std::size_t size, std::size_t& pos);
+  void drainFramer();
 
   PDUFramer framer_;
   Dispatcher dispatcher_;
@@ -222,6 +235,11 @@ class ORVELPDU_API Endpoint {
   CIPByteBuffer out_;
   std::uint32_t nextSequenceNumber_ = 1;
   bool failed_ = false;
+  // The first bytes (up to 4, its command length) of the partial PDU the framer holds.
+  unsigned char heldHead_[4] = {0, 0, 0, 0};
+  std::size_t heldHeadSize_ = 0;
+  // Received bytes a handler's exception left unprocessed, taken first by the next receive().
+  std::vector<unsigned char> kept_;
   StrayHandler onStray_;
   EndedHandler onExpired_;
   EndedHandler onCancelled_;
