@@ -149,6 +149,8 @@ class ORVELPDU_API Dispatcher {
   // Takes every whole PDU out of `framer` and dispatches each, in stream order. On a framing
   // error (now or earlier) the error handler is told, with kFramingError and the bad command
   // length as the one header field read, and the result is false: the connection is lost.
+  // Each PDU taken out of a framer costs a block for its bytes (Endpoint avoids that for PDUs
+  // that arrive whole by dispatching them in place).
   bool drain(PDUFramer& framer);
 
  private:
