@@ -12,7 +12,7 @@
 //   onStray          a sound response that answers nothing outstanding: kLate (its request
 //                    had expired or been cancelled) or kUnmatched
 //   onExpired        a request whose deadline passed (from expire(now))
-//   onCancelled      a request ended by cancelAll()
+//   onCancelled      a request ended by cancel() or cancelAll()
 //   onError          a PDU to refuse, typically with a negative acknowledgement carrying the
 //                    header's sequence number: unknown command id, a header or body its
 //                    parse refuses; and, once, the loss of framing (Outcome::kFramingError),
