@@ -4,8 +4,9 @@
 //   valgrind --tool=callgrind --toggle-collect='*measuredRounds*' orvelpdu_rounds CASE N
 //
 // counts the instructions of N round trips (after 100 uncounted ones that warm the
-// allocator); divide by N. CASE is one of submit-library, submit-hand, lean-library,
-// lean-hand, header-library, header-hand.
+// allocator); divide by N. CASE is one of submit-library (the example's described
+// SubmitText), submit-onlib (the same PDU written by hand on the library), submit-hand,
+// lean-library, lean-described, lean-hand, header-library, header-hand.
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include "support/HandCodec.h"
 #include "support/LeanPdu.h"
 #include "support/Representative.h"
+#include "support/onlib/SubmitText.h"
 #include "textmsg/SubmitText.h"
 
 namespace {
@@ -39,12 +41,16 @@ struct HandHeader {
 
 struct Cases {
   textmsg::SubmitText submit;
+  onlib::SubmitText submitOnlib;
+  orvelpdu::bench::DescribedLean leanDescribed;
   handcodec::SubmitText submitHand = orvelpdu::bench::representativeMessage();
   LeanPdu lean;
   HandLean leanHand = orvelpdu::bench::leanMessage();
   Cases() {
     orvelpdu::bench::fillRepresentative(submit);
+    orvelpdu::bench::fillRepresentative(submitOnlib);
     orvelpdu::bench::fillLean(lean);
+    orvelpdu::bench::fillLean(leanDescribed);
   }
 };
 
@@ -81,6 +87,20 @@ void once(Cases& c, int which) {
       sink += orvelpdu::bench::parseHand(wire.get(), size, message);
       break;
     }
+    case 6: {
+      CIPByteBuffer wire;
+      c.submitOnlib.getData(wire);
+      onlib::SubmitText pdu;
+      sink += pdu.setData(wire);
+      break;
+    }
+    case 7: {
+      CIPByteBuffer wire;
+      c.leanDescribed.getData(wire);
+      orvelpdu::bench::DescribedLean pdu;
+      sink += pdu.setData(wire);
+      break;
+    }
     case 4: {
       BarePdu pdu;
       sink += pdu.getCommandId();
@@ -101,11 +121,12 @@ __attribute__((noinline)) void measuredRounds(Cases& c, int which, long n) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  static const char* const kNames[] = {"submit-library", "lean-library", "header-library",
-                                       "submit-hand",    "lean-hand",    "header-hand"};
-  static const int kCase[] = {0, 2, 4, 1, 3, 5};
+  static const char* const kNames[] = {"submit-library", "lean-library",  "header-library",
+                                       "submit-hand",    "lean-hand",     "header-hand",
+                                       "submit-onlib",   "lean-described"};
+  static const int kCase[] = {0, 2, 4, 1, 3, 5, 6, 7};
   int which = -1;
-  for (int i = 0; argc == 3 && i < 6; ++i) {
+  for (int i = 0; argc == 3 && i < 8; ++i) {
     if (std::strcmp(argv[1], kNames[i]) == 0) which = kCase[i];
   }
   const long n = argc == 3 ? std::atol(argv[2]) : 0;
