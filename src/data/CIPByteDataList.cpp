@@ -157,7 +157,7 @@ int CIPByteDataList::setData(CIPByteBuffer& buffer) {
   // does an item that fails or takes no bytes (see below). Null factory results take no
   // bytes either, yet the next position reads what they left; they may number at most the
   // bytes held once the count is read. So the work stays proportional to the input whatever
-  // the count says, while items that take their bytes are never cut short.
+  // the count says, while items that take their bytes and succeed are never cut short.
   long long skipsLeft = buffer.getLength();
   for (int position = 0; position < count && !buffer.isEmpty(); ++position) {
     const unsigned int before = buffer.getLength();
