@@ -453,7 +453,6 @@ TEST(CIPByteDataList, AnItemThatRefusesEndsTheParseSoTextScansStayLinear) {
 }
 
 TEST(CIPByteDataList, ParsingStopsAfterAFailedItemOrOneThatTookNothing) {
-  RegistrySnapshot tally;
   // Two whole recipients, then one whose text has no NUL: the parse keeps the three, the
   // failed one last, and leaves the rest for the caller rather than reading each of its
   // bytes as the type of yet another recipient cut short.
