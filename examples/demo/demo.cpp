@@ -8,7 +8,8 @@
 //   demo --help          the usage
 //
 // Received text is shown with every byte outside printable ASCII, and the backslash, written
-// as \xHH, so that a PDU cannot send escape sequences to the terminal.
+// as \xHH, so that a PDU cannot send escape sequences to the terminal, and a text longer than
+// 160 bytes is shortened to its start and its length (textmsg/Printable.h).
 //
 // Exit status: 0 on success, 2 on bad input (not hex, odd digits, malformed PDU).
 #include <cstdint>
@@ -18,12 +19,14 @@
 #include <string>
 
 #include "orvelpdu/buffer/CheckedReads.h"
+#include "textmsg/Printable.h"
 #include "textmsg/SubmitText.h"
 #include "textmsg/SubmitTextResp.h"
 #include "textmsg/WireHex.h"
 
 namespace {
 
+using textmsg::printable;
 using textmsg::SubmitText;
 using textmsg::SubmitTextResp;
 
@@ -32,31 +35,8 @@ const char kUsage[] =
     "       demo decode [HEX...] decode PDUs given as hex (or read from standard input),\n"
     "                            one or several back to back; exit status 2 on bad input\n"
     "       demo --help          this text\n"
-    "Text fields are shown with bytes outside printable ASCII, and the backslash, as \\xHH.\n";
-
-// `n` bytes at `p` as they may be shown on a terminal: printable ASCII as it is, every other
-// byte (control bytes, bytes above 0x7E) and the backslash as \xHH.
-std::string printable(const char* p, size_t n) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  for (size_t i = 0; i < n; ++i) {
-    const auto c = static_cast<unsigned char>(p[i]);
-    if (c >= 0x20 && c <= 0x7E && c != '\\') {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out += "\\x";
-      out.push_back(kDigits[c >> 4]);
-      out.push_back(kDigits[c & 0x0F]);
-    }
-  }
-  return out;
-}
-
-std::string printable(const CString& s) {
-  return printable(static_cast<const char*>(s), static_cast<size_t>(s.GetLength()));
-}
-
-std::string printable(const std::string& s) { return printable(s.data(), s.size()); }
+    "Text fields are shown with bytes outside printable ASCII, and the backslash, as \\xHH;\n"
+    "a field longer than 160 bytes is shown as its start and its length.\n";
 
 // Walks encoded bytes field by field with the buffer's own remove operations and prints
 // offset, width, field name and value, so the wire layout can be read off the screen.
@@ -313,6 +293,8 @@ int main(int argc, char** argv) {
     return decode(hex);
   }
   if (argc >= 2) {
+    std::fprintf(stderr, "demo: unknown argument \"%s\"\n",
+                 printable(std::string(argv[1])).c_str());
     std::fputs(kUsage, stderr);
     return 2;
   }

@@ -39,6 +39,23 @@ $more"
       printf '%s\n' "$out" | grep -qF "$shown" || fail "missing: $shown in: $out"
     done
     ;;
+  shortens)
+    # A SubmitTextResp whose message id is ESC and 1000 more bytes (command length 1018): the
+    # line shows its start, escaped, and how long it was, not all of it.
+    id=1B$(printf '41%.0s' $(seq 1000))
+    out=$("$demo" decode "000003FA800000210000000000000001${id}00") || fail "exit status $?"
+    line=$(printf '%s\n' "$out" | grep '^  message id') || fail "no message id: $out"
+    printf '%s\n' "$line" | grep -qF 'message id       \x1BAAAA' || fail "id not shown: $line"
+    printf '%s\n' "$line" | grep -qF '1001 bytes' || fail "the id's length is not shown: $line"
+    [ "${#line}" -lt 400 ] || fail "a line of ${#line} characters"
+    ;;
+  arguments)
+    err=$("$demo" frobnicate 2>&1 >/dev/null)
+    status=$?
+    [ "$status" -eq 2 ] || fail "exit status $status, not 2"
+    printf '%s\n' "$err" | grep -qF 'frobnicate' || fail "the message does not name the argument: $err"
+    printf '%s\n' "$err" | grep -q '^usage: demo' || fail "no usage: $err"
+    ;;
   status)
     out=$("$demo" decode "$resp") || fail "exit status $?"
     printf '%s\n' "$out" | grep -qF 'command status   8 (0x00000008)' || fail "no status: $out"
