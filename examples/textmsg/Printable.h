@@ -1,11 +1,6 @@
-// Text from a peer (or from the user) as it may be shown on a terminal: the one routine every
-// example program prints such text through.
-//
-// Printable ASCII is shown as it is; every other byte (control bytes, bytes above 0x7E) and
-// the backslash are shown as \xHH, so that no byte sequence received can reach the terminal
-// as an escape sequence and the shown form reads back unambiguously. A text longer than
-// `limit` bytes is shortened to its first `limit` bytes followed by "... (N bytes)", N its
-// whole length, so that a hostile peer cannot make one line as long as what it sent.
+// Text from a peer (or from the user) as it may be shown on a terminal: the routine every
+// example program prints such text through, the library's orvelpdu::printableText (which the
+// dumps use too) with the examples' limit.
 #ifndef TEXTMSG_PRINTABLE_H_
 #define TEXTMSG_PRINTABLE_H_
 
