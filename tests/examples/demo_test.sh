@@ -62,6 +62,16 @@ $more"
     out=$("$demo" decode "$submit") || fail "exit status $?"
     printf '%s\n' "$out" | grep -qF 'command status   0 (0x00000000)' || fail "no status: $out"
     ;;
+  generic)
+    # A command id the example does not know: shown from its bytes, as header fields and TLV
+    # frames, then a body that is no TLV walk as octets; never refused for its id alone.
+    out=$("$demo" decode 0000001A99999999000000000000000100010002ABCD02030000 \
+      0000001499999998000000000000000227DEADBE) || fail "exit status $?"
+    for shown in 'command_id         0x99999999' 'parameters.0x0001  AB CD' \
+      'parameters.0x0203' 'body             27 DE AD BE'; do
+      printf '%s\n' "$out" | grep -qF "$shown" || fail "missing: $shown in: $out"
+    done
+    ;;
   several)
     out=$("$demo" decode "$resp" "$submit" "$resp") || fail "exit status $?"
     [ "$(printf '%s\n' "$out" | grep -c '^SubmitTextResp$')" -eq 2 ] || fail "not 2 responses: $out"
