@@ -9,7 +9,7 @@
 //
 // Received text is shown with every byte outside printable ASCII, and the backslash, written
 // as \xHH, so that a PDU cannot send escape sequences to the terminal, and a text longer than
-// 160 bytes is shortened to its start and its length (textmsg/Printable.h).
+// 160 bytes is shortened to its start and its length (common/Printable.h).
 //
 // Exit status: 0 on success, 2 on bad input (not hex, odd digits, malformed PDU).
 #include <cstdint>
@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "orvelpdu/buffer/CheckedReads.h"
-#include "textmsg/Printable.h"
+#include "common/Printable.h"
 #include "textmsg/SubmitText.h"
 #include "textmsg/SubmitTextResp.h"
 #include "textmsg/WireHex.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "textmsg/Printable.h"
+#include "common/Printable.h"
 #include "textmsg/SubmitText.h"
 #include "textmsg/SubmitTextResp.h"
 

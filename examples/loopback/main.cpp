@@ -20,7 +20,7 @@
 
 #include "Exchange.h"
 #include "LibraryCodec.h"
-#include "textmsg/Printable.h"
+#include "common/Printable.h"
 
 namespace {
 

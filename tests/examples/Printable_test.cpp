@@ -1,5 +1,5 @@
 // The one routine through which the example programs show received text.
-#include "textmsg/Printable.h"
+#include "common/Printable.h"
 
 #include <gtest/gtest.h>
 
