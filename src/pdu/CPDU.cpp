@@ -3,6 +3,7 @@
 #include <atomic>
 #include <climits>
 #include <memory>
+#include <new>
 
 #include "orvelpdu/base/MemoryRegistry.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
@@ -87,9 +88,12 @@ void CPDU::releaseHeader() {
   owners_ = nullptr;
   // A header and its count are made together (checkHeader), so `share` is never null here.
   if (share->count.fetch_sub(1, std::memory_order_acq_rel) > 1) return;
-  delete share;  // destroys the header it holds
-  // The registry only uses the value as a key; it is unregistered after the destruction.
+  // Destroyed, then unregistered, and only then is the storage released: while the
+  // registration is pending the address cannot be handed to another block, whose own
+  // registration or disposal the late _DelMemory would otherwise undo.
+  std::destroy_at(share);
   _DelMemory(released);
+  ::operator delete(static_cast<void*>(share));
 }
 
 void CPDU::shareHeaderOf(const CPDU& other) {

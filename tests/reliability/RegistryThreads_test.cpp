@@ -149,7 +149,7 @@ TEST(RegistryThreads, LateUnregisterOfAFreedHeaderKeepsTheLiveBlockAtItsAddressR
   ASSERT_NE(-1, _FindMemory(const_cast<void*>(address)));
 
   orvelpdu::test::keepNextFreedBlock(makeSecondPduAtTheFreedAddress);
-  first.reset();  // frees the block, runs the second thread, then unregisters late
+  first.reset();  // unregisters, then frees the block, which runs the second thread
   ASSERT_NE(nullptr, gSecond);
   // The race really happened: the second header lives where the first one was.
   ASSERT_EQ(address, gSecond->headerAddress());
@@ -160,6 +160,40 @@ TEST(RegistryThreads, LateUnregisterOfAFreedHeaderKeepsTheLiveBlockAtItsAddressR
 
   gSecond.reset();
   EXPECT_EQ(-1, _FindMemory(const_cast<void*>(address)));
+  EXPECT_EQ(before, _CountMemory());
+}
+
+// Runs while the first PDU's header block is free: an unregistered item that the allocator
+// put at that address is disposed of on a second thread (a list unregisters every item it
+// disposes of), and a third thread then makes a PDU whose header gets the address.
+const void* gFreedHeader = nullptr;
+
+void disposeItemThenMakeThirdPduAtTheFreedAddress(void* /*block*/) {
+  std::thread item([] { _DelMemory(const_cast<void*>(gFreedHeader)); });
+  item.join();
+  makeSecondPduAtTheFreedAddress(nullptr);
+}
+
+// A header's address must not be free while its registration is pending: were it free, the
+// disposal of an item that got the address would undo the header's registration, and the
+// header's own late _DelMemory would then unregister the next live header made there.
+TEST(RegistryThreads, AHeadersAddressIsReusedOnlyAfterItsUnregistration) {
+  const int before = _CountMemory();
+  auto first = std::make_unique<HeaderPdu>();
+  first->setCommandId(1);
+  gFreedHeader = first->headerAddress();
+
+  orvelpdu::test::keepNextFreedBlock(disposeItemThenMakeThirdPduAtTheFreedAddress);
+  first.reset();
+  ASSERT_NE(nullptr, gSecond);
+  ASSERT_EQ(gFreedHeader, gSecond->headerAddress()) << "the third header reused the address";
+
+  EXPECT_EQ(static_cast<int>(sizeof(CPDUHeader)), _FindMemory(const_cast<void*>(gFreedHeader)))
+      << "the live header at the reused address is registered";
+  EXPECT_EQ(before + 1, _CountMemory());
+
+  gSecond.reset();
+  EXPECT_EQ(-1, _FindMemory(const_cast<void*>(gFreedHeader)));
   EXPECT_EQ(before, _CountMemory());
 }
 
