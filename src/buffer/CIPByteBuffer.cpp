@@ -25,11 +25,15 @@ constexpr int kMaxLength = INT_MAX;
 // without a second allocation.
 constexpr int kMinCapacity = 512;
 
-// Capacity for `needed` bytes when growing from `current`: at least double, so that n
-// appends cost O(n) copying in total.
-int grownCapacity(int current, int needed) {
-  long long target = std::max<long long>({2LL * current, needed, kMinCapacity});
-  return static_cast<int>(std::min<long long>(target, kMaxLength));
+// Capacity for a length of `needed` bytes, `held` of which are already held: twice the
+// length, so that n appends cost O(n) copying in total (the first block, with nothing held
+// yet, is just large enough), and sized from the bytes needed rather than from the block
+// being left, so that a block is never more than twice the longest length it has had to hold,
+// or kMinCapacity.
+int grownCapacity(int held, int needed) {
+  const long long wanted = held == 0 ? needed : 2LL * needed;
+  return static_cast<int>(
+      std::min<long long>(std::max<long long>(wanted, kMinCapacity), kMaxLength));
 }
 
 size_t bytes(int n) { return static_cast<size_t>(n); }
@@ -113,20 +117,20 @@ unsigned char* CIPByteBuffer::growRoomFor(int count, const void* src) {
   if (block_ != nullptr && (buffer - block_) + needed <= capacity_) return nullptr;
   // Removals only advance `buffer`; the dead prefix they leave is reclaimed here. Moving the
   // held bytes to the front is chosen only while they and the new ones fill at most half the
-  // block, so that the bytes moved stay amortised O(1) per byte appended; and never when the
-  // bytes to append lie inside the block, which the move would shift under them. The bytes
-  // the move leaves behind the held ones are bytes held before, which is all setLength may
-  // expose.
+  // block, so that the bytes moved stay amortised O(1) per byte appended; and never when
+  // `src` lies inside the block, which the move would shift under it (a source among the held
+  // bytes is not passed here: appendRaw moves it with them). The bytes the move leaves behind
+  // the held ones are bytes held before, which is all setLength may expose.
   const auto* from = static_cast<const unsigned char*>(src);
-  const bool srcInside =
-      from != nullptr && block_ != nullptr && from >= block_ && from < block_ + capacity_;
+  const bool srcInside = from != nullptr && block_ != nullptr &&
+                         orvelpdu::detail::within(from, block_, block_ + capacity_ - 1);
   if (block_ != nullptr && sizeKnown_ && buffer != block_ && needed <= capacity_ / 2 &&
       !srcInside) {
     std::memmove(block_, buffer, bytes(len));
     buffer = block_;
     return nullptr;
   }
-  const int grown = orvelpdu::detail::grownCapacity(sizeKnown_ ? capacity_ : len, needed);
+  const int grown = orvelpdu::detail::grownCapacity(len, needed);
   unsigned char* p = newBlock(grown);
   if (len > 0) std::memcpy(p, buffer, bytes(len));
   // The spare room is zeroed so that setLength beyond the held bytes never exposes
@@ -141,9 +145,21 @@ unsigned char* CIPByteBuffer::growRoomFor(int count, const void* src) {
 }
 
 void CIPByteBuffer::appendRaw(const void* src, int count) {
-  unsigned char* retired =
-      hasRoom(static_cast<unsigned int>(count)) ? nullptr : growRoomFor(count, src);
-  std::memmove(buffer + length, src, bytes(count));
+  const auto* from = static_cast<const unsigned char*>(src);
+  unsigned char* retired = nullptr;
+  if (!hasRoom(static_cast<unsigned int>(count))) {
+    // A source among the held bytes (the buffer appending its own bytes, as when it moves
+    // bytes from its front to its back) travels with them, whether they move to the front of
+    // the block or into a larger one: the dead front is reclaimed in this case too, so the
+    // block stays proportional to the length.
+    const bool amongHeld = buffer != nullptr &&
+                           orvelpdu::detail::within(from, buffer, buffer + length) &&
+                           count <= (buffer + length) - from;
+    const long long offset = amongHeld ? from - buffer : 0;
+    retired = growRoomFor(count, amongHeld ? nullptr : src);
+    if (amongHeld) from = buffer + offset;
+  }
+  std::memmove(buffer + length, from, bytes(count));
   length += static_cast<unsigned int>(count);
   Free(retired);
 }

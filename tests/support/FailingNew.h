@@ -17,6 +17,9 @@ void disarmAllocationFailure();
 bool allocationFailureFired();
 // Allocations made through the global operator new since the process started.
 long allocationCount();
+// Bytes held now by blocks from the global operator new (their usable size), for bounds on
+// the memory an object keeps.
+long liveBytes();
 
 // Address reuse on demand, for races between a free and a late bookkeeping call: the next
 // block released through the global operator delete (on any thread) is not freed at once.

@@ -13,9 +13,11 @@
 // global operator delete. Appends cost amortised O(field width) (spare capacity grows
 // geometrically) and removals from the front cost O(field width) (a read offset; the dead
 // prefix is reclaimed when the buffer next needs room, by moving the held bytes to the front
-// of the block when they fill at most half of it, else by growing). The memory held stays
-// proportional to the largest length since the buffer was last emptied; a buffer that grows by
-// appending starts with room for 512 bytes, so that a typical PDU is built in one block. Removing
+// of the block when they fill at most half of it, else by growing, also when the bytes
+// appended are the buffer's own). The memory held stays proportional to the largest length
+// since the buffer was last emptied: a block the buffer makes holds at most twice that
+// length, or 512 bytes when that is more; a buffer that grows by appending starts with room
+// for 512 bytes, so that a typical PDU is built in one block. Removing
 // every byte into another buffer (removeBytes, removeBuffer) may hand the block itself over rather
 // than copy it. getBuffer() points at the first held byte and is valid only until the next
 // operation that changes the buffer. Every operation other than setBuffer, setLength and the
