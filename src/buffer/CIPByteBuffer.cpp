@@ -24,6 +24,9 @@ constexpr int kMaxLength = INT_MAX;
 // The smallest block the buffer grows into: a typical PDU, built field by field, fits
 // without a second allocation.
 constexpr int kMinCapacity = 512;
+// removeBytes hands its block over with all the bytes only when the block is at most this
+// many times their number, or no larger than the smallest block; it copies them otherwise.
+constexpr long long kHandOverFactor = 2;
 
 // Capacity for a length of `needed` bytes, `held` of which are already held: twice the
 // length, so that n appends cost O(n) copying in total (the first block, with nothing held
@@ -358,9 +361,14 @@ void CIPByteBuffer::removeBytes0(int count) {
 
 void CIPByteBuffer::removeBytes(int count, CIPByteBuffer& dst) {
   if (&dst == this) return;
-  if (count >= static_cast<int>(length) && length > 0 && block_ != nullptr && sizeKnown_) {
+  if (count >= static_cast<int>(length) && length > 0 && block_ != nullptr && sizeKnown_ &&
+      capacity_ <= std::max<long long>(orvelpdu::detail::kHandOverFactor * length,
+                                       orvelpdu::detail::kMinCapacity)) {
     // Everything goes: the block itself changes hands instead of a copy of its bytes. Only a
-    // block this buffer made, whose size it knows; lent bytes and adopted blocks are copied.
+    // block this buffer made, whose size it knows, and only when it is not much larger than
+    // the bytes it carries (kHandOverFactor), so that a few bytes never keep a large block
+    // alive (a framer's last small PDU, queued by the receiver); lent bytes and adopted blocks
+    // are copied.
     // Emptied first, dst then holds exactly the empty state, which the swap leaves here.
     dst.empty();
     std::swap(buffer, dst.buffer);

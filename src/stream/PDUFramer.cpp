@@ -36,7 +36,8 @@ PDUFramer::Result PDUFramer::next(CIPByteBuffer& pdu) {
     held_.empty();
     return Result::kFramingError;
   }
-  // When the PDU is all that is held, its storage changes hands instead of being copied.
+  // When the PDU is all that is held and the storage is not much larger than the PDU, the
+  // storage changes hands instead of being copied (the buffer's removeBytes decides).
   if (!takeBytes(held_, static_cast<int>(length), pdu)) return Result::kNeedMore;
   consumed_ += length;
   return Result::kFrame;

@@ -17,12 +17,13 @@
 // appended are the buffer's own). The memory held stays proportional to the largest length
 // since the buffer was last emptied: a block the buffer makes holds at most twice that
 // length, or 512 bytes when that is more; a buffer that grows by appending starts with room
-// for 512 bytes, so that a typical PDU is built in one block. Removing
-// every byte into another buffer (removeBytes, removeBuffer) may hand the block itself over rather
-// than copy it. getBuffer() points at the first held byte and is valid only until the next
-// operation that changes the buffer. Every operation other than setBuffer, setLength and the
-// adopting constructor that leaves the length at 0 also releases the block, so getBuffer() is
-// then null.
+// for 512 bytes, so that a typical PDU is built in one block. Removing every byte into another
+// buffer (removeBytes, removeBuffer) hands the block itself over rather than copy the bytes
+// when the block is at most twice their number or 512 bytes, so the block a destination
+// receives is never much larger than what it holds. getBuffer() points at the first held byte and
+// is valid only until the next operation that changes the buffer. Every operation other than
+// setBuffer, setLength and the adopting constructor that leaves the length at 0 also releases the
+// block, so getBuffer() is then null.
 //
 // The buffer a TLV value parser is handed (CTLV::setValueData) may show the value's bytes where
 // they lie in the input rather than a copy. It behaves in every operation as a buffer owning
