@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -134,21 +133,58 @@ class BlockTable {
 constexpr std::size_t kShards = 64;
 constexpr std::size_t kCacheLine = 64;
 
-// A shard's lock: held for a few dozen instructions at a time and rarely contended, so an
-// atomic flag costs less than a mutex (one exchange to take it, one store to give it back).
-// A waiter yields rather than spins, so a holder that loses its processor is not starved on
-// a machine with few cores.
+// A shard's lock: held for a few dozen instructions at a time and rarely contended, so the
+// common case is one compare-exchange to take it and one exchange to give it back. A waiter
+// spins only briefly, then sleeps in the kernel (std::atomic::wait, a futex on Linux) until
+// the holder wakes it: a holder that has lost its processor, even to a real-time waiter on
+// the same processor, can always run again and finish.
 class ShardLock {
  public:
   void lock() {
-    while (held_.exchange(true, std::memory_order_acquire)) {
-      while (held_.load(std::memory_order_relaxed)) std::this_thread::yield();
+    int expected = kFree;
+    if (state_.compare_exchange_strong(expected, kHeld, std::memory_order_acquire,
+                                       std::memory_order_relaxed)) {
+      return;
     }
+    lockContended();
   }
-  void unlock() { held_.store(false, std::memory_order_release); }
+  void unlock() {
+    if (state_.exchange(kFree, std::memory_order_release) == kHeldWithSleepers) state_.notify_one();
+  }
 
  private:
-  std::atomic<bool> held_{false};
+  static constexpr int kFree = 0;
+  static constexpr int kHeld = 1;
+  // Held, and a waiter may be asleep: the holder must wake one when it lets go.
+  static constexpr int kHeldWithSleepers = 2;
+  // Attempts before a waiter sleeps: a few hundred nanoseconds, about the longest a holder
+  // that keeps its processor holds the lock.
+  static constexpr int kSpins = 64;
+
+  static void relax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+  }
+
+  void lockContended() {
+    for (int spin = 0; spin < kSpins; ++spin) {
+      int expected = kFree;
+      if (state_.load(std::memory_order_relaxed) == kFree &&
+          state_.compare_exchange_weak(expected, kHeld, std::memory_order_acquire,
+                                       std::memory_order_relaxed)) {
+        return;
+      }
+      relax();
+    }
+    // Taken as kHeldWithSleepers rather than kHeld: another sleeper may still be waiting, and
+    // this thread cannot tell, so its unlock wakes one to be sure.
+    while (state_.exchange(kHeldWithSleepers, std::memory_order_acquire) != kFree) {
+      state_.wait(kHeldWithSleepers, std::memory_order_relaxed);
+    }
+  }
+
+  std::atomic<int> state_{kFree};
 };
 
 struct alignas(kCacheLine) Shard {
