@@ -19,6 +19,10 @@ class BufferAccess {
   // REQUIRES: &view != &source, and neither `source` is changed nor its bytes are removed while
   // `view` still shows lent bytes (empty() or destroying `view` ends that).
   static void lendFront(CIPByteBuffer& source, int count, CIPByteBuffer& view);
+
+  // CIPByteBuffer::appendRaw's way when the block has no room: makes room (moving or growing
+  // the held bytes, and with them a source that lies among them), then appends.
+  static void appendGrowing(CIPByteBuffer& buffer, const void* src, int count);
 };
 
 }  // namespace orvelpdu::detail

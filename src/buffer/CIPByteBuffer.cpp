@@ -148,23 +148,12 @@ unsigned char* CIPByteBuffer::growRoomFor(int count, const void* src) {
 }
 
 void CIPByteBuffer::appendRaw(const void* src, int count) {
-  const auto* from = static_cast<const unsigned char*>(src);
-  unsigned char* retired = nullptr;
   if (!hasRoom(static_cast<unsigned int>(count))) {
-    // A source among the held bytes (the buffer appending its own bytes, as when it moves
-    // bytes from its front to its back) travels with them, whether they move to the front of
-    // the block or into a larger one: the dead front is reclaimed in this case too, so the
-    // block stays proportional to the length.
-    const bool amongHeld = buffer != nullptr &&
-                           orvelpdu::detail::within(from, buffer, buffer + length) &&
-                           count <= (buffer + length) - from;
-    const long long offset = amongHeld ? from - buffer : 0;
-    retired = growRoomFor(count, amongHeld ? nullptr : src);
-    if (amongHeld) from = buffer + offset;
+    orvelpdu::detail::BufferAccess::appendGrowing(*this, src, count);
+    return;
   }
-  std::memmove(buffer + length, from, bytes(count));
+  std::memmove(buffer + length, src, bytes(count));
   length += static_cast<unsigned int>(count);
-  Free(retired);
 }
 
 void CIPByteBuffer::assignBytes(const unsigned char* src, int count) {
@@ -467,6 +456,24 @@ void CIPByteBuffer::getHexDump(CString& s) const {
 }
 
 // ---- Access for the library's own parsers ----
+
+// Out of line, so that appendRaw's common case stays small enough to be inlined.
+[[gnu::noinline]] void orvelpdu::detail::BufferAccess::appendGrowing(CIPByteBuffer& b,
+                                                                     const void* src, int count) {
+  const auto* from = static_cast<const unsigned char*>(src);
+  // A source among the held bytes (the buffer appending its own bytes, as when it moves bytes
+  // from its front to its back) travels with them, whether they move to the front of the
+  // block or into a larger one: the dead front is reclaimed in this case too, so the block
+  // stays proportional to the length.
+  const bool amongHeld = b.buffer != nullptr && within(from, b.buffer, b.buffer + b.length) &&
+                         count <= (b.buffer + b.length) - from;
+  const long long offset = amongHeld ? from - b.buffer : 0;
+  unsigned char* retired = b.growRoomFor(count, amongHeld ? nullptr : src);
+  if (amongHeld) from = b.buffer + offset;
+  std::memmove(b.buffer + b.length, from, bytes(count));
+  b.length += static_cast<unsigned int>(count);
+  CIPByteBuffer::Free(retired);
+}
 
 void orvelpdu::detail::BufferAccess::lendFront(CIPByteBuffer& source, int count,
                                                CIPByteBuffer& view) {
