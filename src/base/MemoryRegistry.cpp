@@ -34,14 +34,22 @@ class BlockTable {
       nullSize_ = size;
       return;
     }
-    if (const std::size_t at = indexOf(key); at != kNone) {
-      slots_[at].size = size;
-      ++slots_[at].count;
-      return;
-    }
-    if (2 * (used_ + 1) > slots_.size()) grow();
+    if (slots_.empty()) grow();
+    // One probe run finds the key or, where it ends, the free slot a new key takes; only a
+    // growth (rare: the table doubles) makes a second one.
     std::size_t at = home(key);
-    while (slots_[at].key != nullptr) at = next(at);
+    for (; slots_[at].key != nullptr; at = next(at)) {
+      if (slots_[at].key == key) {
+        slots_[at].size = size;
+        ++slots_[at].count;
+        return;
+      }
+    }
+    if (2 * (used_ + 1) > slots_.size()) {
+      grow();
+      at = home(key);
+      while (slots_[at].key != nullptr) at = next(at);
+    }
     slots_[at] = Slot{key, size, 1};
     ++used_;
   }
@@ -194,12 +202,19 @@ struct alignas(kCacheLine) Shard {
   std::atomic<long> dels{0};
 };
 
-// The registry outlives every static object that might release a registered block at exit:
-// it is created on first use and never destroyed.
-Shard* shards() {
-  static Shard* instance = new Shard[kShards];
-  return instance;
-}
+// The shards are constant-initialised, so no call pays for an initialisation guard and a
+// registration made by another object's static constructor finds them ready; and they are
+// never destroyed, so the registry outlives every static object that might release a
+// registered block at exit.
+union ShardArray {
+  constexpr ShardArray() : shards() {}
+  ~ShardArray() {}
+  Shard shards[kShards];
+};
+
+constinit ShardArray gShards;
+
+Shard* shards() { return gShards.shards; }
 
 // A hash of its own (not the tables' multiplier), so that the keys of one shard still spread
 // over its table.
