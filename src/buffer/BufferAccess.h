@@ -4,7 +4,7 @@
 #ifndef ORVELPDU_SRC_BUFFER_BUFFERACCESS_H_
 #define ORVELPDU_SRC_BUFFER_BUFFERACCESS_H_
 
-class CIPByteBuffer;
+#include "orvelpdu/buffer/CIPByteBuffer.h"
 
 namespace orvelpdu::detail {
 
@@ -23,6 +23,24 @@ class BufferAccess {
   // CIPByteBuffer::appendRaw's way when the block has no room: makes room (moving or growing
   // the held bytes, and with them a source that lies among them), then appends.
   static void appendGrowing(CIPByteBuffer& buffer, const void* src, int count);
+
+  // Appends `count` (> 0) bytes and answers where they start, for the caller to write every
+  // one of them before the buffer is used again; a field group (a header) so pays one room
+  // check. Grows as an append does, throwing std::bad_alloc before changing anything.
+  static unsigned char* appendSpace(CIPByteBuffer& buffer, unsigned int count) {
+    if (!buffer.hasRoom(count))
+      CIPByteBuffer::Free(buffer.growRoomFor(static_cast<int>(count), nullptr));
+    unsigned char* at = buffer.buffer + buffer.length;
+    buffer.length += count;
+    return at;
+  }
+
+  // Drops `count` bytes from the front, as removeBytes0 does, without a call.
+  // REQUIRES: 0 < count < buffer.getLength().
+  static void dropFront(CIPByteBuffer& buffer, unsigned int count) {
+    buffer.buffer += count;
+    buffer.length -= count;
+  }
 };
 
 }  // namespace orvelpdu::detail

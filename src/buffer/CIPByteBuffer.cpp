@@ -182,15 +182,17 @@ bool CIPByteBuffer::showsLentBytes() const { return block_ == nullptr && buffer 
 
 void CIPByteBuffer::ownLentBytes() {
   if (!showsLentBytes()) return;
-  // The lent bytes run from `capacity_ - length` bytes before the first one shown (those
-  // already removed) to the end of those shown; all of them are copied, so that the view
-  // keeps its place in them and setBuffer may still point anywhere among them.
-  const long long removed = capacity_ - static_cast<long long>(length);
+  // The lent bytes (-capacity_ of them) run from the first one lent, those already removed
+  // included, to the end of those shown; all of them are copied, so that the view keeps its
+  // place in them and setBuffer may still point anywhere among them.
+  const int lent = -capacity_;
+  const long long removed = lent - static_cast<long long>(length);
   const unsigned char* first = buffer - removed;
-  unsigned char* p = newBlock(capacity_);
-  std::memcpy(p, first, bytes(capacity_));
+  unsigned char* p = newBlock(lent);
+  std::memcpy(p, first, bytes(lent));
   block_ = p;
   buffer = p + removed;
+  capacity_ = lent;
   sizeKnown_ = true;
 }
 
@@ -201,8 +203,9 @@ void CIPByteBuffer::setBuffer(unsigned char* p) {
     // The lent bytes are this view's block as far as setBuffer is concerned: a pointer among
     // them (or to their end) keeps them, in a copy of the view's own; any other pointer is a
     // new block, and the lent bytes, never this view's to release, are simply let go of.
-    const unsigned char* first = buffer - (capacity_ - static_cast<long long>(length));
-    if (p != nullptr && orvelpdu::detail::within(p, first, first + capacity_)) {
+    const long long lent = -static_cast<long long>(capacity_);
+    const unsigned char* first = buffer - (lent - static_cast<long long>(length));
+    if (p != nullptr && orvelpdu::detail::within(p, first, first + lent)) {
       const long long offset = p - first;
       ownLentBytes();
       p = block_ + offset;
@@ -482,5 +485,5 @@ void orvelpdu::detail::BufferAccess::lendFront(CIPByteBuffer& source, int count,
   if (lent <= 0) return;
   view.buffer = source.buffer;
   view.length = static_cast<unsigned int>(lent);
-  view.capacity_ = lent;
+  view.capacity_ = -lent;
 }

@@ -50,6 +50,7 @@
 #ifndef ORVELPDU_BUFFER_CIPBYTEBUFFER_H_
 #define ORVELPDU_BUFFER_CIPBYTEBUFFER_H_
 
+#include <cstdint>
 #include <cstring>
 
 #include "orvelpdu/base/CBaseObj.h"
@@ -240,10 +241,13 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   static const unsigned char SZ_INT;
   static const unsigned char SZ_LONG64;
 
-  // True when `count` (>= 0) more bytes fit behind the held ones in the held block.
+  // True when `count` (> 0) more bytes fit behind the held ones in the held block: one
+  // comparison of addresses, as signed 64-bit numbers. Without a block the block's end counts
+  // as 0 (no block, capacity 0) or below (lent bytes, negative capacity), which no bytes fit
+  // behind.
   bool hasRoom(unsigned int count) const {
-    return block_ != nullptr && static_cast<long long>(count) <=
-                                    capacity_ - (buffer - block_) - static_cast<long long>(length);
+    return static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(buffer)) + length + count <=
+           static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(block_)) + capacity_;
   }
   // Makes room for `count` (> 0) more bytes behind the held ones, moving the held bytes to a
   // larger block when needed. Returns the block that was left, which the caller releases
@@ -279,8 +283,9 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   // released, moved or written. Reads and removals from the front use them where they lie;
   // every other change, and the writable getBuffer(), first copies them into a block.
   unsigned char* block_;
-  // Bytes usable from `block_` on, when `sizeKnown_`. For lent bytes: the number lent, counted
-  // from the first one lent, so the lent bytes start `capacity_ - length` before `buffer`.
+  // Bytes usable from `block_` on, when `sizeKnown_`. For lent bytes: minus the number lent,
+  // counted from the first one lent, so the lent bytes start `-capacity_ - length` before
+  // `buffer`; negative, so that no room check ever finds room among them.
   int capacity_;
   bool sizeKnown_;  // false for a block handed in by the caller
 };
@@ -354,38 +359,42 @@ inline int CIPByteBuffer::readInt() const {
                     : static_cast<int>(orvelpdu::detail::loadBig32(buffer));
 }
 
-// A remove that takes the last held bytes (or finds too few) empties the buffer, which
-// releases the block: that is the library's call.
+// One comparison on the common path, more bytes held than the field takes. A remove that
+// takes the last held bytes (or finds too few) empties the buffer, which releases the block:
+// that is the library's call.
 inline unsigned char CIPByteBuffer::removeByte() {
-  const unsigned char v = readByte();
   if (length > 1) {
+    const unsigned char v = buffer[0];
     buffer += 1;
     length -= 1;
-  } else {
-    empty();
+    return v;
   }
+  const unsigned char v = readByte();
+  empty();
   return v;
 }
 
 inline short CIPByteBuffer::removeShort() {
-  const int v = readShort();
   if (length > 2) {
+    const std::uint16_t v = orvelpdu::detail::loadBig16(buffer);
     buffer += 2;
     length -= 2;
-  } else {
-    empty();
+    return static_cast<short>(v);
   }
+  const int v = readShort();
+  empty();
   return static_cast<short>(static_cast<std::uint16_t>(v));
 }
 
 inline int CIPByteBuffer::removeInt() {
-  const int v = readInt();
   if (length > 4) {
+    const std::uint32_t v = orvelpdu::detail::loadBig32(buffer);
     buffer += 4;
     length -= 4;
-  } else {
-    empty();
+    return static_cast<int>(v);
   }
+  const int v = readInt();
+  empty();
   return v;
 }
 
