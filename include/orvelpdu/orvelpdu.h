@@ -11,6 +11,7 @@
 #include "orvelpdu/data/CIPByteDataList.h"
 #include "orvelpdu/pdu/CPDU.h"
 #include "orvelpdu/pdu/CPDUHeader.h"
+#include "orvelpdu/pdu/HeaderBlockCache.h"
 #include "orvelpdu/pdu/Sealing.h"
 #include "orvelpdu/stream/PDUFramer.h"
 #include "orvelpdu/tlv/CTLV.h"

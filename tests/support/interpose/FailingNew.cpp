@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "orvelpdu/pdu/HeaderBlockCache.h"
+
 namespace {
 
 std::atomic<long> gCountdown{0};  // 0: unarmed; otherwise allocations left before failing
@@ -72,7 +74,10 @@ void* allocate(std::size_t size) {
 
 namespace orvelpdu::test {
 
+// The calling thread's cached header blocks are freed first, so that an armed run meets
+// every header allocation its operation makes, as without the cache.
 void armAllocationFailure(long k) {
+  orvelpdu::releaseCachedHeaderBlocks();
   gFired = false;
   gCountdown = k;
 }
@@ -85,7 +90,12 @@ long allocationCount() { return gAllocations.load(std::memory_order_relaxed); }
 
 long liveBytes() { return gLiveBytes.load(std::memory_order_relaxed); }
 
-void keepNextFreedBlock(void (*whileKept)(void* block)) { gWhileKept = whileKept; }
+// The releasing thread is the caller: its header blocks must reach operator delete, so its
+// header block cache is turned off for good.
+void keepNextFreedBlock(void (*whileKept)(void* block)) {
+  orvelpdu::setHeaderBlockCacheEnabled(false);
+  gWhileKept = whileKept;
+}
 
 void takeKeptBlockNext() { tTakeKept = true; }
 
