@@ -35,6 +35,18 @@ class BufferAccess {
     return at;
   }
 
+  // True when removing every byte of `b` into another buffer hands the block over with them:
+  // a block `b` made itself, at most twice their number or the smallest block a buffer grows
+  // into, so that a few bytes never keep a large block alive.
+  static bool handsOverBlock(const CIPByteBuffer& b);
+
+  // Moves every byte `from` holds into `to`, replacing what `to` held, as
+  // from.removeBytes(all, to) does, except that when the bytes are copied rather than handed
+  // over with the block, `from` keeps its block (emptied) for the bytes still to come, as long
+  // as the block is at most `keepLimit` bytes; a larger one is released.
+  // REQUIRES: &from != &to.
+  static void takeWhole(CIPByteBuffer& from, CIPByteBuffer& to, int keepLimit);
+
   // Drops `count` bytes from the front, as removeBytes0 does, without a call.
   // REQUIRES: 0 < count < buffer.getLength().
   static void dropFront(CIPByteBuffer& buffer, unsigned int count) {

@@ -353,9 +353,8 @@ void CIPByteBuffer::removeBytes0(int count) {
 
 void CIPByteBuffer::removeBytes(int count, CIPByteBuffer& dst) {
   if (&dst == this) return;
-  if (count >= static_cast<int>(length) && length > 0 && block_ != nullptr && sizeKnown_ &&
-      capacity_ <= std::max<long long>(orvelpdu::detail::kHandOverFactor * length,
-                                       orvelpdu::detail::kMinCapacity)) {
+  if (count >= static_cast<int>(length) && length > 0 &&
+      orvelpdu::detail::BufferAccess::handsOverBlock(*this)) {
     // Everything goes: the block itself changes hands instead of a copy of its bytes. Only a
     // block this buffer made, whose size it knows, and only when it is not much larger than
     // the bytes it carries (kHandOverFactor), so that a few bytes never keep a large block
@@ -375,6 +374,24 @@ void CIPByteBuffer::removeBytes(int count, CIPByteBuffer& dst) {
 }
 
 void CIPByteBuffer::removeBuffer(int count, CIPByteBuffer& dst) { removeBytes(count, dst); }
+
+bool orvelpdu::detail::BufferAccess::handsOverBlock(const CIPByteBuffer& b) {
+  return b.block_ != nullptr && b.sizeKnown_ &&
+         b.capacity_ <= std::max<long long>(kHandOverFactor * b.length, kMinCapacity);
+}
+
+void orvelpdu::detail::BufferAccess::takeWhole(CIPByteBuffer& from, CIPByteBuffer& to,
+                                               int keepLimit) {
+  const int len = static_cast<int>(from.length);
+  if (len == 0 || from.block_ == nullptr || !from.sizeKnown_ || handsOverBlock(from) ||
+      from.capacity_ > keepLimit) {
+    from.removeBytes(len, to);
+    return;
+  }
+  to.assignBytes(from.buffer, len);  // the only step that can fail
+  from.buffer = from.block_;
+  from.length = 0;
+}
 
 void CIPByteBuffer::removeString(char* dst, int count) {
   if (count < 0) return;
