@@ -24,11 +24,12 @@ constexpr unsigned int kWireSize = 16;
 // field its fill value and ends empty, and an exact one ends empty as well.
 int CPDUHeader::setData(CIPByteBuffer& buffer) {
   if (buffer.getLength() > kWireSize) {
-    const unsigned char* p = std::as_const(buffer).getBuffer();
-    commandLength = static_cast<int>(orvelpdu::detail::loadBig32(p));
-    commandId = static_cast<int>(orvelpdu::detail::loadBig32(p + 4));
-    commandStatus = static_cast<int>(orvelpdu::detail::loadBig32(p + 8));
-    sequenceNumber = static_cast<int>(orvelpdu::detail::loadBig32(p + 12));
+    std::uint32_t fields[4];
+    orvelpdu::detail::loadBig32x4(std::as_const(buffer).getBuffer(), fields);
+    commandLength = static_cast<int>(fields[0]);
+    commandId = static_cast<int>(fields[1]);
+    commandStatus = static_cast<int>(fields[2]);
+    sequenceNumber = static_cast<int>(fields[3]);
     orvelpdu::detail::BufferAccess::dropFront(buffer, kWireSize);
     return 1;
   }
@@ -42,12 +43,12 @@ int CPDUHeader::setData(CIPByteBuffer& buffer) {
 // The getters are called first, in field order, so that an override that throws leaves the
 // buffer as it was; then one room check places the 16 bytes.
 int CPDUHeader::getData(CIPByteBuffer& buffer) {
-  const int fields[] = {getCommandLength(), getCommandId(), getCommandStatus(),
-                        getSequenceNumber()};
-  unsigned char* p = orvelpdu::detail::BufferAccess::appendSpace(buffer, kWireSize);
-  for (int i = 0; i < 4; ++i) {
-    orvelpdu::detail::storeBig32(p + 4 * i, static_cast<std::uint32_t>(fields[i]));
-  }
+  const std::uint32_t fields[] = {static_cast<std::uint32_t>(getCommandLength()),
+                                  static_cast<std::uint32_t>(getCommandId()),
+                                  static_cast<std::uint32_t>(getCommandStatus()),
+                                  static_cast<std::uint32_t>(getSequenceNumber())};
+  orvelpdu::detail::storeBig32x4(orvelpdu::detail::BufferAccess::appendSpace(buffer, kWireSize),
+                                 fields);
   return 1;
 }
 
