@@ -327,12 +327,6 @@ void CIPByteBuffer::appendCString(char* s) {
   appendString0(s, static_cast<int>(n));
 }
 
-void CIPByteBuffer::appendCString(CString& s) {
-  const int count = s.GetLength();
-  appendString0(s.GetBuffer(count), count);
-  s.ReleaseBuffer();
-}
-
 // ---- Reading ----
 
 void CIPByteBuffer::readBytes(int count, CIPByteBuffer& dst) const {

@@ -40,7 +40,8 @@
 // as the operation's comment says. A buffer is used by one thread at a time.
 //
 // Binary interface. The hot operations (fixed-width appends, reads and removes and their
-// stream operators, the length and block accessors, the default constructor, appendBuffer)
+// stream operators, the length and block accessors, the default constructor, appendBuffer,
+// appending a CString's C-string field)
 // are defined inline below, so a client compiles them into its own code: each checks for the
 // common case (room behind the held bytes, enough bytes held) and calls the library only
 // when the block must grow or the buffer is short. The library still exports every one of
@@ -144,7 +145,7 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   void appendCString(char* s);
   // All characters `s` holds by its length count, NUL bytes included, without a terminating
   // NUL; afterwards `s` holds only the text before its first NUL (its length is recounted).
-  void appendCString(CString& s);
+  ORVELPDU_INLINE_API void appendCString(CString& s);
 
   // ---- Reading at the front, without removing ----
 
@@ -396,6 +397,22 @@ inline int CIPByteBuffer::removeInt() {
   const int v = readInt();
   empty();
   return v;
+}
+
+// The characters are copied out of the string, never from this buffer's block, so that the
+// common case needs no overlap check.
+inline void CIPByteBuffer::appendCString(CString& s) {
+  const int count = s.GetLength();
+  const char* text = s.GetBuffer(count);
+  if (count > 0) {
+    if (hasRoom(static_cast<unsigned int>(count))) {
+      std::memcpy(buffer + length, text, static_cast<std::size_t>(count));
+      length += static_cast<unsigned int>(count);
+    } else {
+      appendRaw(text, count);
+    }
+  }
+  s.ReleaseBuffer();
 }
 
 inline int CIPByteBuffer::operator<<(int const& v) {
