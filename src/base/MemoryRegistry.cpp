@@ -1,5 +1,11 @@
 #include "orvelpdu/base/MemoryRegistry.h"
 
+#if defined(__linux__)
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -141,9 +147,28 @@ class BlockTable {
 constexpr std::size_t kShards = 64;
 constexpr std::size_t kCacheLine = 64;
 
+// Sleeping until `word` may have changed from `value`, and waking one such sleeper. On Linux
+// straight through the futex system call: std::atomic's wait would bring the C++ library's
+// waiter table and its symbols into this library.
+#if defined(__linux__)
+static_assert(sizeof(std::atomic<int>) == sizeof(int), "a futex word is a plain int");
+
+void sleepWhile(std::atomic<int>& word, int value) {
+  syscall(SYS_futex, reinterpret_cast<int*>(&word), FUTEX_WAIT_PRIVATE, value, nullptr, nullptr, 0);
+}
+
+void wakeOne(std::atomic<int>& word) {
+  syscall(SYS_futex, reinterpret_cast<int*>(&word), FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+}
+#else
+void sleepWhile(std::atomic<int>& word, int value) { word.wait(value, std::memory_order_relaxed); }
+
+void wakeOne(std::atomic<int>& word) { word.notify_one(); }
+#endif
+
 // A shard's lock: held for a few dozen instructions at a time and rarely contended, so the
 // common case is one compare-exchange to take it and one exchange to give it back. A waiter
-// spins only briefly, then sleeps in the kernel (std::atomic::wait, a futex on Linux) until
+// spins only briefly, then sleeps in the kernel (a futex on Linux) until
 // the holder wakes it: a holder that has lost its processor, even to a real-time waiter on
 // the same processor, can always run again and finish.
 class ShardLock {
@@ -157,7 +182,7 @@ class ShardLock {
     lockContended();
   }
   void unlock() {
-    if (state_.exchange(kFree, std::memory_order_release) == kHeldWithSleepers) state_.notify_one();
+    if (state_.exchange(kFree, std::memory_order_release) == kHeldWithSleepers) wakeOne(state_);
   }
 
  private:
@@ -188,7 +213,7 @@ class ShardLock {
     // Taken as kHeldWithSleepers rather than kHeld: another sleeper may still be waiting, and
     // this thread cannot tell, so its unlock wakes one to be sure.
     while (state_.exchange(kHeldWithSleepers, std::memory_order_acquire) != kFree) {
-      state_.wait(kHeldWithSleepers, std::memory_order_relaxed);
+      sleepWhile(state_, kHeldWithSleepers);
     }
   }
 
