@@ -4,6 +4,9 @@
 #include <linux/futex.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#else
+#include <chrono>
+#include <thread>
 #endif
 
 #include <atomic>
@@ -147,30 +150,42 @@ class BlockTable {
 constexpr std::size_t kShards = 64;
 constexpr std::size_t kCacheLine = 64;
 
-// Sleeping until `word` may have changed from `value`, and waking one such sleeper. On Linux
-// straight through the futex system call: std::atomic's wait would bring the C++ library's
-// waiter table and its symbols into this library.
+// Sleeping while `word` holds `value`, for at most about a millisecond, and waking one such
+// sleeper. On Linux straight through the futex system call: std::atomic's wait would bring
+// the C++ library's waiter table and its symbols into this library, and has no time limit.
 #if defined(__linux__)
 static_assert(sizeof(std::atomic<int>) == sizeof(int), "a futex word is a plain int");
 
-void sleepWhile(std::atomic<int>& word, int value) {
-  syscall(SYS_futex, reinterpret_cast<int*>(&word), FUTEX_WAIT_PRIVATE, value, nullptr, nullptr, 0);
+void sleepBriefly(std::atomic<int>& word, int value) {
+  const timespec limit{0, 1000000};
+  syscall(SYS_futex, reinterpret_cast<int*>(&word), FUTEX_WAIT_PRIVATE, value, &limit, nullptr, 0);
 }
 
 void wakeOne(std::atomic<int>& word) {
   syscall(SYS_futex, reinterpret_cast<int*>(&word), FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
 }
 #else
-void sleepWhile(std::atomic<int>& word, int value) { word.wait(value, std::memory_order_relaxed); }
+void sleepBriefly(std::atomic<int>& word, int value) {
+  if (word.load(std::memory_order_relaxed) == value) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
 
-void wakeOne(std::atomic<int>& word) { word.notify_one(); }
+void wakeOne(std::atomic<int>& /*word*/) {}
 #endif
 
 // A shard's lock: held for a few dozen instructions at a time and rarely contended, so the
-// common case is one compare-exchange to take it and one exchange to give it back. A waiter
-// spins only briefly, then sleeps in the kernel (a futex on Linux) until
-// the holder wakes it: a holder that has lost its processor, even to a real-time waiter on
-// the same processor, can always run again and finish.
+// common case costs what a spin lock does: one compare-exchange to take it, one store to give
+// it back. A waiter spins only briefly, then sleeps in the kernel (a futex on Linux), so a
+// holder that has lost its processor, even to a real-time waiter on the same processor, can
+// always run again and finish.
+//
+// The holder wakes a sleeper when it finds one counted after its releasing store. That load
+// may be answered before the store is seen by the sleeper (a store-load reordering, which a
+// fence on the common path would prevent at the cost of a locked instruction): the sleeper
+// then went to sleep on a lock already free, and no one wakes it. Each sleep is therefore
+// limited to about a millisecond, after which the sleeper tries again; it is a bound on that
+// rare case, not a poll the common case pays for.
 class ShardLock {
  public:
   void lock() {
@@ -182,14 +197,13 @@ class ShardLock {
     lockContended();
   }
   void unlock() {
-    if (state_.exchange(kFree, std::memory_order_release) == kHeldWithSleepers) wakeOne(state_);
+    state_.store(kFree, std::memory_order_release);
+    if (sleepers_.load(std::memory_order_relaxed) != 0) wakeOne(state_);
   }
 
  private:
   static constexpr int kFree = 0;
   static constexpr int kHeld = 1;
-  // Held, and a waiter may be asleep: the holder must wake one when it lets go.
-  static constexpr int kHeldWithSleepers = 2;
   // Attempts before a waiter sleeps: a few hundred nanoseconds, about the longest a holder
   // that keeps its processor holds the lock.
   static constexpr int kSpins = 64;
@@ -200,23 +214,25 @@ class ShardLock {
 #endif
   }
 
-  void lockContended() {
-    for (int spin = 0; spin < kSpins; ++spin) {
-      int expected = kFree;
-      if (state_.load(std::memory_order_relaxed) == kFree &&
-          state_.compare_exchange_weak(expected, kHeld, std::memory_order_acquire,
-                                       std::memory_order_relaxed)) {
-        return;
-      }
-      relax();
-    }
-    // Taken as kHeldWithSleepers rather than kHeld: another sleeper may still be waiting, and
-    // this thread cannot tell, so its unlock wakes one to be sure.
-    while (state_.exchange(kHeldWithSleepers, std::memory_order_acquire) != kFree) {
-      sleepWhile(state_, kHeldWithSleepers);
-    }
+  bool tryLock() {
+    int expected = kFree;
+    return state_.load(std::memory_order_relaxed) == kFree &&
+           state_.compare_exchange_weak(expected, kHeld, std::memory_order_acquire,
+                                        std::memory_order_relaxed);
   }
 
+  void lockContended() {
+    for (int spin = 0; spin < kSpins; ++spin) {
+      if (tryLock()) return;
+      relax();
+    }
+    // Counted before the last attempt, so a holder releasing after it sees the sleeper.
+    sleepers_.fetch_add(1, std::memory_order_seq_cst);
+    while (!tryLock()) sleepBriefly(state_, kHeld);
+    sleepers_.fetch_sub(1, std::memory_order_relaxed);
+  }
+
+  std::atomic<int> sleepers_{0};
   std::atomic<int> state_{kFree};
 };
 
