@@ -126,7 +126,8 @@ unsigned char* CIPByteBuffer::growRoomFor(int count, const void* src) {
   // the held ones are bytes held before, which is all setLength may expose.
   const auto* from = static_cast<const unsigned char*>(src);
   const bool srcInside = from != nullptr && block_ != nullptr &&
-                         orvelpdu::detail::within(from, block_, block_ + capacity_ - 1);
+                         orvelpdu::detail::within(from, block_, block_ + capacity_) &&
+                         from != block_ + capacity_;
   if (block_ != nullptr && sizeKnown_ && buffer != block_ && needed <= capacity_ / 2 &&
       !srcInside) {
     std::memmove(block_, buffer, bytes(len));

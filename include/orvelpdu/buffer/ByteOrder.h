@@ -4,7 +4,6 @@
 #ifndef ORVELPDU_BUFFER_BYTEORDER_H_
 #define ORVELPDU_BUFFER_BYTEORDER_H_
 
-#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -35,8 +34,17 @@ inline std::uint32_t loadBig32(const unsigned char* p) {
 
 // Between a host 32-bit value and its big-endian form as it lies in memory.
 inline std::uint32_t bigEndian32(std::uint32_t v) {
-  if constexpr (std::endian::native == std::endian::little) return __builtin_bswap32(v);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
   return v;
+#elif defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  return __builtin_bswap32(v);
+#else
+  unsigned char wire[4];
+  storeBig32(wire, v);
+  std::uint32_t inMemory;
+  std::memcpy(&inMemory, wire, sizeof inMemory);
+  return inMemory;
+#endif
 }
 
 // Four 32-bit values as 16 consecutive big-endian bytes and back (a PDU header): one 16-byte
