@@ -204,8 +204,9 @@ class ShardLock {
  private:
   static constexpr int kFree = 0;
   static constexpr int kHeld = 1;
-  // Attempts before a waiter sleeps: a few hundred nanoseconds, about the longest a holder
-  // that keeps its processor holds the lock.
+  // Attempts before a waiter sleeps, each after a pause instruction: from under a microsecond
+  // to a few, depending on the processor; well beyond the few dozen instructions a holder
+  // that keeps its processor holds the lock for.
   static constexpr int kSpins = 64;
 
   static void relax() {
