@@ -23,8 +23,9 @@ using orvelpdu::bench::AllocationTally;
 using orvelpdu::bench::HandLean;
 using orvelpdu::bench::LeanPdu;
 
+template <class Pdu>
 void leanRoundTripLibrary(benchmark::State& state) {
-  LeanPdu source;
+  Pdu source;
   orvelpdu::bench::fillLean(source);
   AllocationTally tally;
   for (auto _ : state) {
@@ -32,7 +33,7 @@ void leanRoundTripLibrary(benchmark::State& state) {
     {
       CIPByteBuffer wire;
       source.getData(wire);
-      LeanPdu pdu;
+      Pdu pdu;
       benchmark::DoNotOptimize(pdu.setData(wire));
     }
     tally.end();
@@ -103,7 +104,12 @@ void oneAndTwoThreads(benchmark::internal::Benchmark* benchmark) {
   benchmark->Threads(1)->Threads(2);
 }
 
-BENCHMARK(leanRoundTripLibrary)->Name("Lean/roundtrip_fresh/library")->Apply(oneAndTwoThreads);
+BENCHMARK(leanRoundTripLibrary<LeanPdu>)
+    ->Name("Lean/roundtrip_fresh/library")
+    ->Apply(oneAndTwoThreads);
+BENCHMARK(leanRoundTripLibrary<orvelpdu::bench::DescribedLean>)
+    ->Name("Lean/roundtrip_fresh/described")
+    ->Apply(oneAndTwoThreads);
 BENCHMARK(leanRoundTripHand)->Name("Lean/roundtrip_fresh/hand")->Apply(oneAndTwoThreads);
 BENCHMARK(headerLifeLibrary)->Name("Header/create_release/library")->Apply(oneAndTwoThreads);
 BENCHMARK(headerLifeHand)->Name("Header/create_release/hand")->Apply(oneAndTwoThreads);

@@ -2,7 +2,7 @@
 // with the message received (in a CIPByteBuffer) and before parsing began, measured by the
 // counting allocator (the resident set would mostly show memory the allocator kept from
 // earlier benchmarks and hands out again). Two messages of
-// the example protocol's framing (textmsg::Message), each about 1 MB:
+// the example protocol's framing (onlib::Message), each about 1 MB:
 //   octets  a list of 1,024 octet-string TLVs of 1,020 bytes each, the case the target is
 //           about: the parsed PDU holds about as much as the message itself;
 //   ints    a list of 262,144 int items, shown for contrast: one heap object per item is the
@@ -13,7 +13,7 @@
 
 #include "orvelpdu/orvelpdu.h"
 #include "support/AllocationCounter.h"
-#include "textmsg/Message.h"
+#include "support/onlib/Message.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ class IntList : public CIPByteDataList {
 
 // A PDU whose body is one list, framed as every PDU of the example protocol is.
 template <class List>
-class Bulk : public textmsg::Message {
+class Bulk : public onlib::Message {
  public:
   static constexpr int kCommandId = 0x00000077;
   Bulk() : Message(kCommandId) {}

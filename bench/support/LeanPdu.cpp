@@ -101,7 +101,10 @@ int LeanPdu::setData(CIPByteBuffer& in) {
   return 1;
 }
 
-void fillLean(LeanPdu& pdu) {
+namespace {
+
+template <class Pdu>
+void fill(Pdu& pdu) {
   for (int i = 0; i < 4; ++i) pdu.fields[i] = kFields[i];
   for (int i = 0; i < kOctets; ++i) pdu.octets.appendByte(static_cast<unsigned char>(i * 7));
   pdu.byteTlv.setValue(0x7E);
@@ -114,6 +117,11 @@ void fillLean(LeanPdu& pdu) {
   pdu.octetsTlv.setValue(bytes);
   pdu.stringTlv.setValue(CString(kStringValue));
 }
+
+}  // namespace
+
+void fillLean(LeanPdu& pdu) { fill(pdu); }
+void fillLean(DescribedLean& pdu) { fill(pdu); }
 
 // ---- Hand-written side ----
 

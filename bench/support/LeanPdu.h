@@ -43,6 +43,36 @@ class LeanPdu : public CPDU {
   CTLVString stringTlv;
 };
 
+// The same PDU described once: the same bytes, parsed strictly.
+class DescribedLean : public orvelpdu::DescribedPDU<DescribedLean> {
+ public:
+  static constexpr std::uint32_t kCommandId = LeanPdu::kCommandId;
+
+  CString fields[4];
+  CIPByteBuffer octets;
+  CTLVByte byteTlv;
+  CTLVUByte ubyteTlv;
+  CTLVShort shortTlv;
+  CTLVInt intTlv;
+  CTLVEmpty emptyTlv;
+  CTLVOctets octetsTlv;
+  CTLVString stringTlv;
+
+  template <class V>
+  void describe(V& v) {
+    v.cstring("field0", fields[0], 255);
+    v.cstring("field1", fields[1], 255);
+    v.cstring("field2", fields[2], 255);
+    v.cstring("field3", fields[3], 255);
+    v.prefixed("octets", orvelpdu::Width::k2, octets, 65535);
+    v.parameters(
+        orvelpdu::param("byte", 0x0201, byteTlv), orvelpdu::param("ubyte", 0x0202, ubyteTlv),
+        orvelpdu::param("short", 0x0203, shortTlv), orvelpdu::param("int", 0x0204, intTlv),
+        orvelpdu::param("empty", 0x0205, emptyTlv), orvelpdu::param("octets", 0x0206, octetsTlv),
+        orvelpdu::param("string", 0x0207, stringTlv));
+  }
+};
+
 struct HandLean {
   std::int32_t commandLength = 0;
   std::int32_t commandId = LeanPdu::kCommandId;
@@ -69,6 +99,7 @@ bool parseHand(const std::uint8_t* in, std::size_t size, HandLean& message);
 
 // The benchmarks' content, through the library and for the twin.
 void fillLean(LeanPdu& pdu);
+void fillLean(DescribedLean& pdu);
 HandLean leanMessage();
 
 // Encodes the content both ways and parses each side's bytes with the other side, aborting

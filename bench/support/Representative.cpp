@@ -52,12 +52,12 @@ bool libraryParse(const std::vector<std::uint8_t>& input, std::vector<std::uint8
   textmsg::SubmitText pdu;
   again.clear();
   if (pdu.setData(in) == 0) {
-    error = pdu.error();
+    error = pdu.result().reason();
     return false;
   }
   CIPByteBuffer out;
   if (pdu.getData(out) == 0) {
-    error = "re-encoding failed: " + pdu.error();
+    error = "re-encoding failed: " + pdu.result().reason();
     return true;
   }
   again = bytesOf(out);
@@ -104,9 +104,12 @@ void putLength(std::vector<std::uint8_t>& pdu, std::size_t length) {
 
 }  // namespace
 
-void fillRepresentative(textmsg::SubmitText& pdu) {
+namespace {
+
+template <class Pdu, class Recipient>
+void fill(Pdu& pdu) {
   pdu.sender = kSender;
-  for (const char* address : kRecipients) pdu.recipients.add(textmsg::Recipient(1, address));
+  for (const char* address : kRecipients) pdu.recipients.add(Recipient(1, address));
   pdu.priority = 1;
   pdu.validitySeconds = 86400;
   pdu.text = representativeText().c_str();
@@ -122,6 +125,13 @@ void fillRepresentative(textmsg::SubmitText& pdu) {
   pdu.messageClass.setValue(1);
   pdu.setSequenceNumber(kSequenceNumber);
 }
+
+}  // namespace
+
+void fillRepresentative(textmsg::SubmitText& pdu) {
+  fill<textmsg::SubmitText, textmsg::Recipient>(pdu);
+}
+void fillRepresentative(onlib::SubmitText& pdu) { fill<onlib::SubmitText, onlib::Recipient>(pdu); }
 
 handcodec::SubmitText representativeMessage() {
   handcodec::SubmitText m;
@@ -153,7 +163,8 @@ const std::vector<std::uint8_t>& representativeWire() {
     fillRepresentative(pdu);
     CIPByteBuffer out;
     if (pdu.getData(out) == 0) {
-      std::fprintf(stderr, "the representative PDU does not encode: %s\n", pdu.error().c_str());
+      std::fprintf(stderr, "the representative PDU does not encode: %s\n",
+                   pdu.result().reason().c_str());
       std::abort();
     }
     return bytesOf(out);

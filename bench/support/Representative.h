@@ -8,12 +8,15 @@
 #include <vector>
 
 #include "support/HandCodec.h"
+#include "support/onlib/SubmitText.h"
 #include "textmsg/SubmitText.h"
 
 namespace orvelpdu::bench {
 
 // Fills `pdu` with the representative content.
 void fillRepresentative(textmsg::SubmitText& pdu);
+// The same content in the example's SubmitText as it was written by hand on the library.
+void fillRepresentative(onlib::SubmitText& pdu);
 // The same content for the hand-written codec.
 handcodec::SubmitText representativeMessage();
 // The representative PDU's wire bytes.

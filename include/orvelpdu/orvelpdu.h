@@ -23,6 +23,7 @@
 #include "orvelpdu/exchange/RequestWindow.h"
 #include "orvelpdu/pdu/CPDU.h"
 #include "orvelpdu/pdu/CPDUHeader.h"
+#include "orvelpdu/pdu/HeaderBlockCache.h"
 #include "orvelpdu/pdu/HeaderCheck.h"
 #include "orvelpdu/pdu/Sealing.h"
 #include "orvelpdu/stream/PDUFramer.h"

@@ -1,5 +1,7 @@
 #include "orvelpdu/base/Result.h"
 
+#include <utility>
+
 namespace orvelpdu {
 
 const char* outcomeText(Outcome outcome) {
@@ -36,16 +38,34 @@ const char* outcomeText(Outcome outcome) {
   return "unknown outcome";
 }
 
+namespace {
+const std::string& noText() {
+  static const std::string empty;
+  return empty;
+}
+}  // namespace
+
+Result::Result(Outcome outcome, std::string field, std::string detail)
+    : outcome_(outcome),
+      texts_(std::make_shared<const Texts>(Texts{std::move(field), std::move(detail)})) {}
+
+const std::string& Result::field() const { return texts_ ? texts_->field : noText(); }
+
+const std::string& Result::detail() const { return texts_ ? texts_->detail : noText(); }
+
 std::string Result::reason() const {
-  std::string text = field_.empty() ? std::string() : field_ + ": ";
+  const std::string& where = field();
+  std::string text = where.empty() ? std::string() : where + ": ";
   text += outcomeText(outcome_);
-  if (!detail_.empty()) text += " (" + detail_ + ")";
+  if (!detail().empty()) text += " (" + detail() + ")";
   return text;
 }
 
 void Result::nestUnder(const std::string& parent) {
   if (parent.empty()) return;
-  field_ = field_.empty() ? parent : parent + "." + field_;
+  const std::string& where = field();
+  texts_ =
+      std::make_shared<const Texts>(Texts{where.empty() ? parent : parent + "." + where, detail()});
 }
 
 }  // namespace orvelpdu

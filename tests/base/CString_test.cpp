@@ -39,6 +39,9 @@ TEST(CString, AssignAppendCompareAndEmpty) {
 
 // A length count is an int: a longer text is refused with std::bad_alloc, as any storage that
 // cannot be had, and the string keeps what it held.
+// Resident memory (RSS) shows about 4 GiB while this runs: the text is one 2 MiB block mapped
+// 2,048 times, and reading it through counts the block once per mapping. The memory taken
+// is that one block (support/HugeText.h).
 TEST(CString, TextsLongerThanAnIntCanCountAreRefusedAndChangeNothing) {
   const char* huge = orvelpdu::test::hugeText();
   if (huge == nullptr) GTEST_SKIP() << orvelpdu::test::hugeTextAbsence();

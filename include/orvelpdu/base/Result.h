@@ -11,6 +11,7 @@
 #define ORVELPDU_BASE_RESULT_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -44,15 +45,14 @@ class ORVELPDU_API Result {
   Result() = default;
   // A failure of `field` (may be empty) with an optional detail.
   // REQUIRES: outcome != Outcome::kOk.
-  Result(Outcome outcome, std::string field, std::string detail = std::string())
-      : outcome_(outcome), field_(std::move(field)), detail_(std::move(detail)) {}
+  Result(Outcome outcome, std::string field, std::string detail = std::string());
 
   [[nodiscard]] bool ok() const { return outcome_ == Outcome::kOk; }
   explicit operator bool() const { return ok(); }
   Outcome outcome() const { return outcome_; }
   // The failing field's path; empty on success and for failures of the whole PDU.
-  const std::string& field() const { return field_; }
-  const std::string& detail() const { return detail_; }
+  const std::string& field() const;
+  const std::string& detail() const;
   // A readable sentence: "ok", or the field, the outcome and the detail, such as
   // "recipients[1].address: NUL missing".
   [[nodiscard]] std::string reason() const;
@@ -62,9 +62,15 @@ class ORVELPDU_API Result {
   void nestUnder(const std::string& parent);
 
  private:
+  struct Texts {
+    std::string field;
+    std::string detail;
+  };
+
   Outcome outcome_ = Outcome::kOk;
-  std::string field_;
-  std::string detail_;
+  // Null on success, so that making, moving and dropping a success costs next to nothing.
+  // Shared between copies, which never change it: nestUnder makes a new one.
+  std::shared_ptr<const Texts> texts_;
 };
 
 }  // namespace orvelpdu

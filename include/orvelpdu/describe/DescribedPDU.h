@@ -81,7 +81,7 @@ class DescribedPDU : public CPDU {
     try {
       setCommandId(static_cast<int>(Derived::kCommandId));
       getHeader(out);
-      detail::Encoder encoder(out, &extras_);
+      detail::Encoder encoder(out, extras_.count() != 0 ? &extras_ : nullptr);
       derived().describe(encoder);
       encoder.finish();
       result = encoder.take();
@@ -179,7 +179,7 @@ class DescribedPDU : public CPDU {
 
   template <bool kRecord>
   Result parseFrom(const CIPByteBuffer& in, std::vector<DumpRow>* rows, std::size_t& consumed) {
-    setValid(VALID_NONE);
+    validity = VALID_NONE;
     HeaderFields fields;
     Result result = checkHeaderFields(in, LengthRule::kWithinHeld, fields);
     if constexpr (kRecord) detail::appendHeaderRows(fields, *rows);
@@ -189,11 +189,14 @@ class DescribedPDU : public CPDU {
       return Result(Outcome::kWrongCommandId, "command_id",
                     detail::wrongCommandId(fields.commandId, Derived::kCommandId));
     }
-    setCommandLength(static_cast<int>(fields.commandLength));
-    setCommandId(static_cast<int>(fields.commandId));
-    setCommandStatus(static_cast<int>(fields.commandStatus));
-    setSequenceNumber(static_cast<int>(fields.sequenceNumber));
-    setValid(VALID_HEADER);
+    // As setHeader takes them: through the header's setters, the number counting as assigned.
+    checkHeader();
+    header->setCommandLength(static_cast<int>(fields.commandLength));
+    header->setCommandId(static_cast<int>(fields.commandId));
+    header->setCommandStatus(static_cast<int>(fields.commandStatus));
+    header->setSequenceNumber(static_cast<int>(fields.sequenceNumber));
+    sequenceAssigned = 1;
+    validity = VALID_HEADER;
     extras_.clear();
     const unsigned char* body = in.getBuffer() + HeaderFields::kSize;
     const unsigned char* end = in.getBuffer() + fields.commandLength;
@@ -210,7 +213,7 @@ class DescribedPDU : public CPDU {
                                   *rows);
       }
     }
-    if (result.ok()) setValid(VALID_ALL);
+    if (result.ok()) validity = VALID_ALL;
     return result;
   }
 

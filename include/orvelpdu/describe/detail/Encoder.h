@@ -17,7 +17,12 @@
 #include "orvelpdu/describe/Fields.h"
 #include "orvelpdu/describe/UnknownParameters.h"
 #include "orvelpdu/describe/detail/Text.h"
+#include "orvelpdu/tlv/CTLVByte.h"
+#include "orvelpdu/tlv/CTLVEmpty.h"
+#include "orvelpdu/tlv/CTLVInt.h"
+#include "orvelpdu/tlv/CTLVShort.h"
 #include "orvelpdu/tlv/CTLVString.h"
+#include "orvelpdu/tlv/CTLVUByte.h"
 
 namespace orvelpdu::detail {
 
@@ -110,6 +115,12 @@ class Encoder {
     if (failed() || p.tlv.hasValue() == 0) return;
     if (extras_ != nullptr) extraNext_ = extras_->encodeUpTo(extraNext_, written_, out_);
     ++written_;
+    if constexpr (std::is_same_v<Tlv, CTLVByte> || std::is_same_v<Tlv, CTLVUByte> ||
+                  std::is_same_v<Tlv, CTLVShort> || std::is_same_v<Tlv, CTLVInt> ||
+                  std::is_same_v<Tlv, CTLVEmpty>) {
+      putFixed(p.tag, p.tlv);
+      return;
+    }
     p.tlv.setTag(static_cast<short>(p.tag));
     const unsigned int start = out_.getLength();
     if (p.tlv.getData(out_) == 0)
@@ -122,6 +133,28 @@ class Encoder {
         out_.setLength(start);
         return fail(Outcome::kNulInside, p.name);
       }
+    }
+  }
+
+  // The frame of a fixed-width parameter of the library's own types, written straight from
+  // its value: the bytes its getData writes.
+  template <class Tlv>
+  void putFixed(std::uint16_t tag, const Tlv& tlv) {
+    out_.appendShort(static_cast<short>(tag));
+    if constexpr (std::is_same_v<Tlv, CTLVByte>) {
+      out_.appendShort(1);
+      out_.appendByte(tlv.getValue());
+    } else if constexpr (std::is_same_v<Tlv, CTLVUByte>) {
+      out_.appendShort(1);
+      out_.appendByte(static_cast<unsigned char>(tlv.getValue()));
+    } else if constexpr (std::is_same_v<Tlv, CTLVShort>) {
+      out_.appendShort(2);
+      out_.appendShort(tlv.getValue());
+    } else if constexpr (std::is_same_v<Tlv, CTLVInt>) {
+      out_.appendShort(4);
+      out_.appendInt(tlv.getValue());
+    } else {
+      out_.appendShort(0);
     }
   }
 

@@ -106,7 +106,7 @@ class Parser {
     if (failed()) return;
     // The scan stops one byte past the longest text allowed, so its cost is bounded by the
     // limit as well as by the bytes.
-    const std::size_t scan = std::min(left(), maxLength == SIZE_MAX ? maxLength : maxLength + 1);
+    const std::size_t scan = std::min(left(), maxLength == kNoLimit ? maxLength : maxLength + 1);
     const void* nul = std::memchr(pos_, 0, scan);
     if (nul == nullptr) {
       return fail(left() > maxLength ? Outcome::kOverLimit : Outcome::kNulMissing, name);
@@ -216,24 +216,61 @@ class Parser {
     return std::string(name) + "[" + std::to_string(index) + "]";
   }
 
+  // A parameter without a value has nothing to clear; one with a value starts afresh.
   template <class Tlv>
   static void reset(const Param<Tlv>& p) {
-    p.tlv = Tlv();
-    p.tlv.setTag(static_cast<short>(p.tag));
+    if (p.tlv.hasValue() != 0) p.tlv = Tlv();
+  }
+
+  // The value of a fixed-width parameter of the library's own types, set straight from the
+  // bytes: exactly what their setValueData does, without a view of the value.
+  template <class Tlv>
+  static bool takeFixed(Tlv& tlv, std::uint16_t tag, const unsigned char* value,
+                        std::size_t length) {
+    if constexpr (std::is_same_v<Tlv, CTLVByte>) {
+      if (length != 1) return false;
+      tlv.setValue(value[0]);
+    } else if constexpr (std::is_same_v<Tlv, CTLVUByte>) {
+      if (length != 1) return false;
+      tlv.setValue(static_cast<short>(value[0]));
+    } else if constexpr (std::is_same_v<Tlv, CTLVShort>) {
+      if (length != 2) return false;
+      tlv.setValue(static_cast<short>(loadBig16(value)));
+    } else if constexpr (std::is_same_v<Tlv, CTLVInt>) {
+      if (length != 4) return false;
+      tlv.setValue(static_cast<int>(loadBig32(value)));
+    } else {
+      if (length != 0) return false;
+      tlv.setValue(1);
+    }
+    tlv.setTag(static_cast<short>(tag));
+    return true;
+  }
+
+  template <class Tlv>
+  static bool takeValue(Tlv& tlv, std::uint16_t tag, const unsigned char* value,
+                        std::size_t length) {
+    if constexpr (std::is_same_v<Tlv, CTLVByte> || std::is_same_v<Tlv, CTLVUByte> ||
+                  std::is_same_v<Tlv, CTLVShort> || std::is_same_v<Tlv, CTLVInt> ||
+                  std::is_same_v<Tlv, CTLVEmpty>) {
+      return takeFixed(tlv, tag, value, length);
+    } else {
+      return carriesAsReceived(tlv, value, length) &&
+             takeTLVValue(tlv, static_cast<short>(tag), value, static_cast<int>(length)) ==
+                 TLVFrameResult::kTaken;
+    }
   }
 
   template <class Tlv>
   bool take(const Param<Tlv>& p, std::uint16_t tag, std::size_t length) {
     if (p.tag != tag) return false;
+    // Every parameter was reset, so one that holds a value was taken from this PDU already.
     if (p.tlv.hasValue() != 0) {
       fail(Outcome::kParameterTwice, p.name);
       return true;
     }
     const unsigned char* value = pos_ + TLVFrameHead::kSize;
-    const bool taken = carriesAsReceived(p.tlv, value, length) &&
-                       takeTLVValue(p.tlv, static_cast<short>(tag), value,
-                                    static_cast<int>(length)) == TLVFrameResult::kTaken;
-    if (!taken) {
+    if (!takeValue(p.tlv, tag, value, length)) {
       // A string parameter refuses a value it carries only when its storage could not be had:
       // no fault of the sender's, so it goes on as the allocation failure it was.
       if constexpr (std::is_base_of_v<CTLVString, Tlv>) {

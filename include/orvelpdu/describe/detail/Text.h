@@ -11,6 +11,7 @@
 
 #include "orvelpdu/base/CString.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
+#include "orvelpdu/export.h"
 
 namespace orvelpdu::detail {
 
@@ -22,14 +23,10 @@ inline std::string_view bytesOf(const CIPByteBuffer& bytes) {
   return std::string_view(reinterpret_cast<const char*>(bytes.getBuffer()), bytes.getLength());
 }
 
+// `text` becomes exactly the `size` bytes at `data`, in one copy.
 // REQUIRES: size <= 2^31 - 1 (every caller's size was read from a field of at most 4 bytes and
-// lies inside the held bytes).
-inline void assignBytes(CString& text, const unsigned char* data, std::size_t size) {
-  const int length = static_cast<int>(size);
-  char* chars = text.GetBuffer(length);
-  if (size != 0) std::memcpy(chars, data, size);
-  text.ReleaseBuffer(length);
-}
+// lies inside the held bytes); data does not lie inside `text`.
+ORVELPDU_API void assignBytes(CString& text, const unsigned char* data, std::size_t size);
 inline void assignBytes(std::string& text, const unsigned char* data, std::size_t size) {
   text.assign(reinterpret_cast<const char*>(data), size);
 }
