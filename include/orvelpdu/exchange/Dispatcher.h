@@ -139,8 +139,8 @@ class ORVELPDU_API Dispatcher {
   void onError(ErrorHandler handler);
 
   // Dispatches one framed PDU: `pdu` holds exactly its bytes. true when a handler received
-  // it; otherwise the error handler has been told why. What `pdu` holds afterwards is
-  // unspecified (the parse removes what it reads).
+  // it; otherwise the error handler has been told why. Afterwards `pdu` holds whatever the
+  // parse left of it (a parse removes what it reads): callers do not rely on it.
   bool dispatch(CIPByteBuffer& pdu);
   // The same for the framed PDU of `size` bytes at `data`, parsed where it lies: the bytes
   // are neither copied (beyond what the PDU's fields take) nor written.
