@@ -12,12 +12,15 @@
 #include "orvelpdu/data/CIPByteData.h"
 #include "orvelpdu/data/CIPByteDataList.h"
 #include "orvelpdu/data/CheckedList.h"
+#include "orvelpdu/describe/Dump.h"
+#include "orvelpdu/describe/UnknownParameters.h"
+// Descriptions are templates written in C++20; the rest of the library serves C++17 programs.
+#if __cplusplus >= 202002L
 #include "orvelpdu/describe/DescribedItem.h"
 #include "orvelpdu/describe/DescribedList.h"
 #include "orvelpdu/describe/DescribedPDU.h"
-#include "orvelpdu/describe/Dump.h"
 #include "orvelpdu/describe/Fields.h"
-#include "orvelpdu/describe/UnknownParameters.h"
+#endif
 #include "orvelpdu/exchange/Dispatcher.h"
 #include "orvelpdu/exchange/Endpoint.h"
 #include "orvelpdu/exchange/RequestWindow.h"

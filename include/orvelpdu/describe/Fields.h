@@ -18,6 +18,10 @@
 #ifndef ORVELPDU_DESCRIBE_FIELDS_H_
 #define ORVELPDU_DESCRIBE_FIELDS_H_
 
+#if __cplusplus < 202002L
+#error "descriptions (orvelpdu/describe/) need C++20"
+#endif
+
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
