@@ -1,6 +1,6 @@
 // README's described PDU, also the guides' running example: Address, an item of a 1-byte type
 // and a NUL-ended text, and Notify, a PDU with a list of them, a text and one optional
-// parameter. What lies between the [notify] markers is shown verbatim in README and the guide.
+// parameter. What lies between the two region markers is shown verbatim in README and the guide.
 #ifndef ORVELPDU_DOCS_SNIPPETS_NOTIFY_H_
 #define ORVELPDU_DOCS_SNIPPETS_NOTIFY_H_
 
