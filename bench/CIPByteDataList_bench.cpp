@@ -6,10 +6,13 @@
 
 #include <cstdint>
 #include <map>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "orvelpdu/base/CString.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
+#include "orvelpdu/buffer/CheckedReads.h"
 #include "orvelpdu/data/CIPByteData.h"
 #include "orvelpdu/data/CIPByteDataList.h"
 #include "support/Measure.h"
@@ -182,6 +185,87 @@ void parseHugeCountInSevenBytes(benchmark::State& state) {
       static_cast<double>(list.calls) / static_cast<double>(state.iterations());
 }
 
+// Items that read a NUL-ended text with takeCString, which scans every held byte before it
+// refuses a text with no NUL: the text alone (refused with nothing taken), or a recipient's
+// shape (a type byte taken, then the text refused).
+class TextItem : public CIPByteData {
+ public:
+  explicit TextItem(bool typeByte) : typeByte_(typeByte) {}
+  int setData(CIPByteBuffer& buffer) override {
+    if (typeByte_ && !orvelpdu::takeByte(buffer, type_)) return 0;
+    return orvelpdu::takeCString(buffer, text_) ? 1 : 0;
+  }
+  int getData(CIPByteBuffer& buffer) override {
+    if (typeByte_) buffer.appendByte(type_);
+    buffer.appendString0(const_cast<char*>(static_cast<const char*>(text_)), text_.GetLength());
+    buffer.appendByte(0);
+    return 1;
+  }
+
+ private:
+  bool typeByte_;
+  unsigned char type_ = 0;
+  CString text_;
+};
+
+class TextList : public CIPByteDataList {
+ public:
+  explicit TextList(bool typeByte) : CIPByteDataList(10, INT_SIZE), typeByte_(typeByte) {}
+  long calls = 0;
+
+ protected:
+  CIPByteData* createValue() override {
+    ++calls;
+    return new TextItem(typeByte_);
+  }
+
+ private:
+  bool typeByte_;
+};
+
+// A count of 2147483647, then argument 1 bytes of text with no NUL.
+CIPByteBuffer textWithoutNul(long size) {
+  CIPByteBuffer wire;
+  wire.appendInt(0x7FFFFFFF);
+  std::string text(static_cast<std::size_t>(size), 'a');
+  wire.appendString0(text.data(), static_cast<int>(size));
+  return wire;
+}
+
+// A hostile list of items that refuse the text they find: the parse must cost one scan of
+// the bytes, as the floor beside it (one takeCString over the same bytes) does, whatever
+// the size; a list that tried every position would cost the size squared (seconds at 1 MiB).
+// "factory_calls" shows the positions tried per parse.
+void parseRefusedText(benchmark::State& state, bool typeByte) {
+  const CIPByteBuffer wire = textWithoutNul(state.range(0));
+  TextList list(typeByte);
+  CIPByteBuffer in;
+  for (auto _ : state) {
+    state.PauseTiming();
+    in = wire;
+    state.ResumeTiming();
+    list.setData(in);
+    benchmark::DoNotOptimize(list.getCount());
+  }
+  state.SetBytesProcessed(state.iterations() * state.range(0));
+  state.counters["factory_calls"] =
+      static_cast<double>(list.calls) / static_cast<double>(state.iterations());
+}
+
+void parseRefusedTextAlone(benchmark::State& state) { parseRefusedText(state, false); }
+
+void parseRefusedRecipient(benchmark::State& state) { parseRefusedText(state, true); }
+
+// The floor: the one scan a refusal needs, takeCString over the same bytes.
+void scanTextOnce(benchmark::State& state) {
+  CIPByteBuffer wire = textWithoutNul(state.range(0));  // refused, so never changed
+  CString text;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(orvelpdu::takeCString(wire, text));
+  }
+  state.SetBytesProcessed(state.iterations() * state.range(0));
+}
+
 using orvelpdu::bench::scalingSeries;
 
 BENCHMARK(encodeList)
@@ -212,6 +296,25 @@ BENCHMARK(parseHugeCountInSevenBytes)
     ->ArgName("null_factory")
     ->Arg(0)
     ->Arg(1)
+    ->Unit(benchmark::kMicrosecond);
+
+BENCHMARK(parseRefusedTextAlone)
+    ->Name("Hostile/list_parse_refused_text/library")
+    ->Arg(64 << 10)
+    ->Arg(256 << 10)
+    ->Arg(1 << 20)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(parseRefusedRecipient)
+    ->Name("Hostile/list_parse_refused_recipient/library")
+    ->Arg(64 << 10)
+    ->Arg(256 << 10)
+    ->Arg(1 << 20)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(scanTextOnce)
+    ->Name("Hostile/list_parse_refused_text/one_scan")
+    ->Arg(64 << 10)
+    ->Arg(256 << 10)
+    ->Arg(1 << 20)
     ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

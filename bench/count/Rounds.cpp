@@ -6,7 +6,8 @@
 // counts the instructions of N round trips (after 100 uncounted ones that warm the
 // allocator); divide by N. CASE is one of submit-library (the example's described
 // SubmitText), submit-onlib (the same PDU written by hand on the library), submit-hand,
-// lean-library, lean-described, lean-hand, header-library, header-hand.
+// lean-library, lean-described, lean-hand, header-library, header-hand; and the SubmitText's
+// encoding or parse alone: encode-library, parse-library, encode-onlib, parse-onlib.
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -39,7 +40,31 @@ struct HandHeader {
   std::int32_t fields[4] = {0, 0, 0, 1};
 };
 
+// A SubmitText encoding or parse alone, on either side: the bytes of the representative PDU,
+// made once.
+template <class Pdu>
+struct OneWay {
+  Pdu source;
+  CIPByteBuffer wire;
+  OneWay() {
+    orvelpdu::bench::fillRepresentative(source);
+    source.getData(wire);
+  }
+  long encode() {
+    CIPByteBuffer out;
+    return source.getData(out);
+  }
+  long parse() {
+    CIPByteBuffer in;
+    in.appendBytes0(wire.getBuffer(), static_cast<int>(wire.getLength()));
+    Pdu pdu;
+    return pdu.setData(in);
+  }
+};
+
 struct Cases {
+  OneWay<textmsg::SubmitText> described;
+  OneWay<onlib::SubmitText> onlib;
   textmsg::SubmitText submit;
   onlib::SubmitText submitOnlib;
   orvelpdu::bench::DescribedLean leanDescribed;
@@ -101,6 +126,18 @@ void once(Cases& c, int which) {
       sink += pdu.setData(wire);
       break;
     }
+    case 8:
+      sink += c.described.encode();
+      break;
+    case 9:
+      sink += c.described.parse();
+      break;
+    case 10:
+      sink += c.onlib.encode();
+      break;
+    case 11:
+      sink += c.onlib.parse();
+      break;
     case 4: {
       BarePdu pdu;
       sink += pdu.getCommandId();
@@ -121,12 +158,13 @@ __attribute__((noinline)) void measuredRounds(Cases& c, int which, long n) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  static const char* const kNames[] = {"submit-library", "lean-library",  "header-library",
-                                       "submit-hand",    "lean-hand",     "header-hand",
-                                       "submit-onlib",   "lean-described"};
-  static const int kCase[] = {0, 2, 4, 1, 3, 5, 6, 7};
+  static const char* const kNames[] = {"submit-library", "lean-library",   "header-library",
+                                       "submit-hand",    "lean-hand",      "header-hand",
+                                       "submit-onlib",   "lean-described", "encode-library",
+                                       "parse-library",  "encode-onlib",   "parse-onlib"};
+  static const int kCase[] = {0, 2, 4, 1, 3, 5, 6, 7, 8, 9, 10, 11};
   int which = -1;
-  for (int i = 0; argc == 3 && i < 8; ++i) {
+  for (int i = 0; argc == 3 && i < 12; ++i) {
     if (std::strcmp(argv[1], kNames[i]) == 0) which = kCase[i];
   }
   const long n = argc == 3 ? std::atol(argv[2]) : 0;

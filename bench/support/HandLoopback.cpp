@@ -126,4 +126,10 @@ bool HandServer::serve(const std::uint8_t* data, std::size_t size, loopback::Byt
   return !bad;
 }
 
+bool HandServer::endOfStream(std::string& error) {
+  if (framer_.held() == 0) return true;
+  error = "truncated PDU";
+  return false;
+}
+
 }  // namespace orvelpdu::bench

@@ -25,6 +25,8 @@ class HandFramer {
   // The next whole PDU in place (valid until the next feed), or null; `bad` is set when a
   // command length is outside 16 .. 1 MiB.
   const std::uint8_t* next(std::size_t& length, bool& bad);
+  // Bytes received and not yet handed out.
+  std::size_t held() const { return bytes_.size() - start_; }
 
  private:
   loopback::Bytes bytes_;
@@ -51,6 +53,7 @@ class HandServer : public loopback::ServerSide {
  public:
   bool serve(const std::uint8_t* data, std::size_t size, loopback::Bytes& out,
              std::string& error) override;
+  bool endOfStream(std::string& error) override;
   std::size_t served() const override { return served_; }
 
  private:

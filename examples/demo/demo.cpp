@@ -4,11 +4,12 @@
 //   demo                 build a SubmitText, encode it, dump it, parse it back, answer it
 //   demo decode HEX...   decode your own bytes (or hex read from standard input): one PDU or
 //                        several back to back, each a SubmitText or a SubmitTextResp, chosen
-//                        by command id
+//                        by command id; a PDU of another command id is shown from its bytes
 //   demo --help          the usage
 //
 // Received text is shown with every byte outside printable ASCII, and the backslash, written
-// as \xHH, so that a PDU cannot send escape sequences to the terminal.
+// as \xHH, so that a PDU cannot send escape sequences to the terminal, and a text longer than
+// 160 bytes is shortened to its start and its length (common/Printable.h).
 //
 // Exit status: 0 on success, 2 on bad input (not hex, odd digits, malformed PDU).
 #include <cstdint>
@@ -16,14 +17,17 @@
 #include <iostream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "orvelpdu/buffer/CheckedReads.h"
+#include "common/Printable.h"
 #include "textmsg/SubmitText.h"
 #include "textmsg/SubmitTextResp.h"
 #include "textmsg/WireHex.h"
 
 namespace {
 
+using textmsg::printable;
 using textmsg::SubmitText;
 using textmsg::SubmitTextResp;
 
@@ -32,130 +36,8 @@ const char kUsage[] =
     "       demo decode [HEX...] decode PDUs given as hex (or read from standard input),\n"
     "                            one or several back to back; exit status 2 on bad input\n"
     "       demo --help          this text\n"
-    "Text fields are shown with bytes outside printable ASCII, and the backslash, as \\xHH.\n";
-
-// `n` bytes at `p` as they may be shown on a terminal: printable ASCII as it is, every other
-// byte (control bytes, bytes above 0x7E) and the backslash as \xHH.
-std::string printable(const char* p, size_t n) {
-  static const char kDigits[] = "0123456789ABCDEF";
-  std::string out;
-  for (size_t i = 0; i < n; ++i) {
-    const auto c = static_cast<unsigned char>(p[i]);
-    if (c >= 0x20 && c <= 0x7E && c != '\\') {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out += "\\x";
-      out.push_back(kDigits[c >> 4]);
-      out.push_back(kDigits[c & 0x0F]);
-    }
-  }
-  return out;
-}
-
-std::string printable(const CString& s) {
-  return printable(static_cast<const char*>(s), static_cast<size_t>(s.GetLength()));
-}
-
-std::string printable(const std::string& s) { return printable(s.data(), s.size()); }
-
-// Walks encoded bytes field by field with the buffer's own remove operations and prints
-// offset, width, field name and value, so the wire layout can be read off the screen.
-class Annotator {
- public:
-  explicit Annotator(const CIPByteBuffer& bytes) : in_(bytes), total_(bytes.getLength()) {}
-
-  bool empty() const { return in_.isEmpty() != 0; }
-
-  int integer(const char* field) {
-    const unsigned at = offset();
-    const int v = in_.removeInt();
-    std::printf("  %4u  %2u  %-22s %d (0x%08X)\n", at, 4u, field, v, static_cast<unsigned>(v));
-    return v;
-  }
-  int shortValue(const char* field) {
-    const unsigned at = offset();
-    const int v = static_cast<uint16_t>(in_.removeShort());
-    std::printf("  %4u  %2u  %-22s %d (0x%04X)\n", at, 2u, field, v, static_cast<unsigned>(v));
-    return v;
-  }
-  int byte(const char* field) {
-    const unsigned at = offset();
-    const int v = in_.removeByte();
-    std::printf("  %4u  %2u  %-22s %d\n", at, 1u, field, v);
-    return v;
-  }
-  int tag(const char* (*name)(int)) {
-    const unsigned at = offset();
-    const int v = static_cast<uint16_t>(in_.removeShort());
-    std::printf("  %4u  %2u  %-22s 0x%04X (%s)\n", at, 2u, "tag", static_cast<unsigned>(v),
-                name(v));
-    return v;
-  }
-  void cstring(const char* field) {
-    const unsigned at = offset();
-    CString s;
-    in_.removeCString(s);
-    std::printf("  %4u  %2u  %-22s \"%s\" + NUL\n", at, offset() - at, field, printable(s).c_str());
-  }
-  void bytes(const char* field, int count) {
-    const unsigned at = offset();
-    CIPByteBuffer value;
-    in_.removeBytes(count, value);
-    std::string shown = textmsg::toHex(value);
-    if (shown.size() > 32) shown = shown.substr(0, 32) + "...";
-    std::printf("  %4u  %2d  %-22s %s\n", at, count, field, shown.c_str());
-  }
-
- private:
-  unsigned offset() const { return total_ - in_.getLength(); }
-
-  CIPByteBuffer in_;
-  unsigned total_;
-};
-
-const char* tagField(int tag) {
-  switch (tag) {
-    case textmsg::kReference:
-      return "reference";
-    case textmsg::kSegmentCount:
-      return "segment count";
-    case textmsg::kExpiry:
-      return "expiry";
-    case textmsg::kCallback:
-      return "callback address";
-    case textmsg::kUserDataHeader:
-      return "user data header";
-    case textmsg::kReportWanted:
-      return "report wanted";
-    case textmsg::kMessageClass:
-      return "message class";
-    default:
-      return "unknown parameter";
-  }
-}
-
-void annotateSubmitText(const CIPByteBuffer& wire) {
-  Annotator a(wire);
-  std::printf("  offset width field                  value\n");
-  a.integer("command length");
-  a.integer("command id");
-  a.integer("command status");
-  a.integer("sequence number");
-  a.cstring("sender");
-  const int count = a.byte("recipient count");
-  for (int i = 0; i < count; ++i) {
-    a.byte("  address type");
-    a.cstring("  address");
-  }
-  a.byte("priority");
-  a.integer("validity (s)");
-  a.bytes("text", a.shortValue("text length"));
-  while (!a.empty()) {
-    a.tag(tagField);
-    const int length = a.shortValue("  length");
-    if (length > 0) a.bytes("  value", length);
-  }
-}
+    "Text fields are shown with bytes outside printable ASCII, and the backslash, as \\xHH;\n"
+    "a field longer than 160 bytes is shown as its start and its length.\n";
 
 void printHeader(CPDU& pdu) {
   const int status = pdu.getCommandStatus();
@@ -221,8 +103,12 @@ int runDemo() {
               request.getCommandLength(), request.getSequenceNumber());
   std::printf("getHexDump (compact, no leading zeros):\n  %s\n", static_cast<const char*>(dump));
   std::printf("wire hex (feed it to `demo decode`):\n  %s\n", textmsg::toHex(wire).c_str());
+  // The annotation comes from SubmitText's own description: offset, width, path, value.
   std::printf("annotated:\n");
-  annotateSubmitText(wire);
+  std::vector<orvelpdu::DumpRow> rows;
+  SubmitText dumped;
+  (void)dumped.dump(wire, rows);
+  std::fputs(orvelpdu::formatDump(rows).c_str(), stdout);
 
   std::printf("\n== Incoming: parse the bytes into a fresh SubmitText\n");
   SubmitText received;
@@ -240,6 +126,26 @@ int runDemo() {
   response.getData(answer);
   std::printf("  response %s\n", textmsg::toHex(answer).c_str());
   std::printf("  response.equals(request) = %d\n", response.equals(&request));
+  return 0;
+}
+
+// A PDU of a command id the example does not know, shown from its bytes alone: the header,
+// then the body as TLV frames or as octets. Its bytes are removed from `bytes`.
+int showGenerically(CIPByteBuffer& bytes, int number, const std::string& which) {
+  orvelpdu::HeaderFields header;
+  const orvelpdu::Result sound =
+      orvelpdu::checkHeaderFields(bytes, orvelpdu::LengthRule::kWithinHeld, header);
+  if (!sound.ok()) {
+    std::fprintf(stderr, "%smalformed PDU: %s\n", which.c_str(), printable(sound.reason()).c_str());
+    return 2;
+  }
+  CIPByteBuffer pdu;
+  bytes.readBytes(static_cast<int>(header.commandLength), pdu);
+  bytes.removeBytes0(static_cast<int>(header.commandLength));
+  if (number > 1) std::printf("\n");
+  std::printf("command id 0x%08X, not one of the example's: shown from its bytes\n",
+              static_cast<unsigned>(header.commandId));
+  std::fputs(orvelpdu::formatDump(orvelpdu::dumpGeneric(pdu)).c_str(), stdout);
   return 0;
 }
 
@@ -261,8 +167,7 @@ int decodeOne(CIPByteBuffer& bytes, int number) {
   } else if (id == static_cast<int>(SubmitTextResp::kCommandId)) {
     pdu = &response;
   } else {
-    std::fprintf(stderr, "%sunknown command id 0x%08X\n", which.c_str(), static_cast<unsigned>(id));
-    return 2;
+    return showGenerically(bytes, number, which);
   }
   if (pdu->setData(bytes) == 0) {
     std::fprintf(
@@ -313,6 +218,8 @@ int main(int argc, char** argv) {
     return decode(hex);
   }
   if (argc >= 2) {
+    std::fprintf(stderr, "demo: unknown argument \"%s\"\n",
+                 printable(std::string(argv[1])).c_str());
     std::fputs(kUsage, stderr);
     return 2;
   }

@@ -199,7 +199,11 @@ ExchangeReport serveOne(int listening, ServerSide& server, const ExchangeOptions
     const ssize_t n = readSome(connection.get(), chunk, random, deadline, failure);
     if (n < 0) break;
     if (n == 0) {
-      report.ok = true;
+      if (server.endOfStream(error)) {
+        report.ok = true;
+      } else {
+        failure.set(error);
+      }
       break;
     }
     out.clear();

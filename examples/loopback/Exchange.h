@@ -60,9 +60,15 @@ class ServerSide {
   // completed by them to `out`; false, with `error` set, on a fault.
   virtual bool serve(const std::uint8_t* data, std::size_t size, Bytes& out,
                      std::string& error) = 0;
+  // The request stream has ended. false, with `error` set, when it ended inside a request:
+  // bytes received and not yet a whole PDU are a truncated PDU, not a finished exchange.
+  virtual bool endOfStream(std::string& error) = 0;
   virtual std::size_t served() const = 0;
 };
 
+// REQUIRES: largestChunk of at least 1, and deadlineSeconds a positive number of seconds that
+// a steady clock's time point can be moved by (a day at most is safe); the command line
+// takes integers within such ranges only.
 struct ExchangeOptions {
   std::uint32_t count = 20000;      // requests to send
   std::uint32_t seed = 1;           // request content and read/write sizes
@@ -84,7 +90,8 @@ struct ExchangeReport {
 // with `error` set.
 int listenLoopback(std::uint16_t& port, std::string& error);
 // Accepts one connection on `listening` (which it closes) and serves it until the client
-// closes its side; report.served counts the requests answered.
+// closes its side; report.served counts the requests answered. ok only when the stream ended
+// on a PDU boundary (ServerSide::endOfStream) with no fault before.
 ExchangeReport serveOne(int listening, ServerSide& server, const ExchangeOptions& options);
 // Connects to 127.0.0.1:`port`, sends options.count requests and reads until every one is
 // answered; ok only when each request got exactly one answer.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/Printable.h"
 #include "textmsg/SubmitText.h"
 #include "textmsg/SubmitTextResp.h"
 
@@ -97,8 +98,9 @@ bool LibraryClient::receive(const std::uint8_t* data, std::size_t size, std::str
       return false;
     }
     if (!(response.messageId == request->second.c_str())) {
+      // The id is the peer's text, bound for the terminal: escaped and shortened.
       error = "response " + std::to_string(request->first) + " carries message id " +
-              static_cast<const char*>(response.messageId) + ", not " + request->second;
+              textmsg::printable(response.messageId) + ", not " + request->second;
       return false;
     }
     expected_.erase(request);
@@ -133,6 +135,13 @@ bool LibraryServer::serve(const std::uint8_t* data, std::size_t size, Bytes& out
     append(encoded_, out);
     ++served_;
   }
+}
+
+bool LibraryServer::endOfStream(std::string& error) {
+  if (framer_.buffered() == 0) return true;
+  error =
+      "truncated PDU: the stream ended " + std::to_string(framer_.buffered()) + " bytes into a PDU";
+  return false;
 }
 
 }  // namespace loopback

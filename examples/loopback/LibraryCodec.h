@@ -43,6 +43,7 @@ class LibraryServer : public ServerSide {
  public:
   explicit LibraryServer(bool verify = true) : verify_(verify) {}
   bool serve(const std::uint8_t* data, std::size_t size, Bytes& out, std::string& error) override;
+  bool endOfStream(std::string& error) override;
   std::size_t served() const override { return served_; }
 
  private:

@@ -1,5 +1,5 @@
 // One recipient of a text message: a 1-byte address type, then the address as a NUL-ended
-// text of at most 255 characters.
+// text.
 #ifndef TEXTMSG_RECIPIENT_H_
 #define TEXTMSG_RECIPIENT_H_
 
@@ -9,7 +9,7 @@ namespace textmsg {
 
 class Recipient : public orvelpdu::DescribedItem<Recipient> {
  public:
-  static constexpr std::size_t kMaxAddress = 255;
+  static constexpr std::size_t kMaxAddress = orvelpdu::kNoLimit;
 
   Recipient() = default;
   Recipient(unsigned char type, const char* address) : type_(type), address_(address) {}

@@ -25,7 +25,7 @@ enum Tag : std::uint16_t {
 class SubmitText : public orvelpdu::DescribedPDU<SubmitText> {
  public:
   static constexpr std::uint32_t kCommandId = 0x00000021;
-  static constexpr std::size_t kMaxSender = 255;
+  static constexpr std::size_t kMaxSender = orvelpdu::kNoLimit;
   static constexpr std::size_t kMaxText = 65535;
 
   CString sender;

@@ -12,7 +12,7 @@ namespace textmsg {
 class SubmitTextResp : public orvelpdu::DescribedPDU<SubmitTextResp> {
  public:
   static constexpr std::uint32_t kCommandId = 0x80000021u;
-  static constexpr std::size_t kMaxMessageId = 255;
+  static constexpr std::size_t kMaxMessageId = orvelpdu::kNoLimit;
 
   SubmitTextResp() = default;
   // The response to `request`: the same sequence number, so that equals() pairs them.

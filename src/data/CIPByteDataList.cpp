@@ -153,27 +153,35 @@ int CIPByteDataList::setData(CIPByteBuffer& buffer) {
   const int expected = std::min(
       {count, maximumCount, static_cast<int>(buffer.getLength()), orvelpdu::detail::kReserveLimit});
   if (expected > 0) items.reserve(static_cast<size_t>(expected));
-  // The count alone never drives the loop: a position that finds no bytes ends it, and
-  // positions that consume nothing (a null from the factory, an item that takes no bytes) may
-  // number at most the bytes held once the count is read. So the work stays proportional to
-  // the input whatever the count says, while items that consume bytes are never cut short.
-  long long idleLeft = buffer.getLength();
+  // The count alone never drives the loop: a position that finds no bytes ends it, and so
+  // does an item that fails or takes no bytes (see below). Null factory results take no
+  // bytes either, yet the next position reads what they left; they may number at most the
+  // bytes held once the count is read. So the work stays proportional to the input whatever
+  // the count says, while items that take their bytes and succeed are never cut short.
+  long long skipsLeft = buffer.getLength();
   for (int position = 0; position < count && !buffer.isEmpty(); ++position) {
     const unsigned int before = buffer.getLength();
     CIPByteData* item = createValue();
-    if (item != nullptr) {
-      bool kept = false;
-      try {
-        item->setData(buffer);
-        kept = addValue(item) == 1;
-      } catch (...) {
-        // Not yet in the list, so nobody else would ever dispose of it.
-        destroyValue(item);
-        throw;
-      }
-      if (!kept) destroyValue(item);
+    if (item == nullptr) {
+      if (--skipsLeft < 0) break;
+      continue;
     }
-    if (buffer.getLength() >= before && --idleLeft < 0) break;
+    int result = 0;
+    bool kept = false;
+    try {
+      result = item->setData(buffer);
+      kept = addValue(item) == 1;
+    } catch (...) {
+      // Not yet in the list, so nobody else would ever dispose of it.
+      destroyValue(item);
+      throw;
+    }
+    if (!kept) destroyValue(item);
+    // The next position would start where this item stopped making sense of the bytes, or,
+    // when it took none, see exactly what it saw. And an item's refusal may cost a scan of
+    // every byte held (a text looking for its NUL), so going on would cost the held bytes
+    // once per remaining position.
+    if (result == 0 || buffer.getLength() >= before) break;
   }
   return 1;
 }

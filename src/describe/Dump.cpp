@@ -15,7 +15,7 @@ std::string_view viewOf(const unsigned char* data, std::size_t size) {
 }
 
 std::string shortened(std::string text, std::size_t shown, std::size_t total) {
-  if (shown < total) text += " ... (" + std::to_string(total) + " bytes)";
+  if (shown < total) text += "... (" + std::to_string(total) + " bytes)";
   return text;
 }
 
@@ -80,30 +80,33 @@ void addFrameRows(const unsigned char* pdu, std::size_t from, std::size_t to,
   }
 }
 
-}  // namespace
-
-std::string quoteText(std::string_view bytes, std::size_t maxShown) {
+// Printable ASCII but the backslash and `alsoEscaped` as it is, every other byte as \xHH.
+std::string escaped(std::string_view bytes, std::size_t maxShown, char alsoEscaped) {
+  static const char kDigits[] = "0123456789ABCDEF";
   const std::size_t shown = std::min(bytes.size(), maxShown);
-  std::string text = "\"";
+  std::string text;
+  text.reserve(shown);
   for (std::size_t i = 0; i < shown; ++i) {
     const auto c = static_cast<unsigned char>(bytes[i]);
-    if (c == '"' || c == '\\') {
-      text += '\\';
-      text += static_cast<char>(c);
-    } else if (c == '\n') {
-      text += "\\n";
-    } else if (c == '\t') {
-      text += "\\t";
-    } else if (c < 0x20 || c > 0x7E) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(c));
-      text += escaped;
+    if (c >= 0x20 && c <= 0x7E && c != '\\' && c != static_cast<unsigned char>(alsoEscaped)) {
+      text.push_back(static_cast<char>(c));
     } else {
-      text += static_cast<char>(c);
+      text += "\\x";
+      text.push_back(kDigits[c >> 4]);
+      text.push_back(kDigits[c & 0x0F]);
     }
   }
-  text += '"';
   return shortened(std::move(text), shown, bytes.size());
+}
+
+}  // namespace
+
+std::string printableText(std::string_view bytes, std::size_t maxShown) {
+  return escaped(bytes, maxShown, '\\');
+}
+
+std::string quoteText(std::string_view bytes, std::size_t maxShown) {
+  return '"' + escaped(bytes, maxShown, '"') + '"';
 }
 
 std::string hexBytes(std::string_view bytes, std::size_t maxShown) {

@@ -12,6 +12,7 @@
 
 #include "orvelpdu/base/MemoryRegistry.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
+#include "orvelpdu/buffer/CheckedReads.h"
 #include "support/FailingNew.h"
 #include "support/Hex.h"
 #include "support/RegistrySnapshot.h"
@@ -360,6 +361,119 @@ TEST(CIPByteDataList, ItemsThatConsumeBytesStillParsePastPositionsThatConsumeNot
   EXPECT_EQ(3, static_cast<FourByteItem*>(list.getValue(2))->value);
   EXPECT_EQ(6, list.factoryCalls);
   EXPECT_EQ("EE", hexOf(buffer));
+}
+
+// Items shaped as receivers write them, each reading a NUL-ended text with takeCString,
+// which scans every held byte before refusing a text with no NUL. The plain shape refuses
+// without taking anything; the recipient shape takes a type byte first and then refuses.
+// `scanned` adds up the bytes held at each text read: what takeCString may examine.
+struct ScanTally {
+  long factoryCalls = 0;
+  long long scanned = 0;
+};
+
+class TextItem : public CIPByteData {
+ public:
+  TextItem(bool typeByte, ScanTally& tally) : typeByte_(typeByte), tally_(tally) {}
+  int setData(CIPByteBuffer& buffer) override {
+    if (typeByte_ && !orvelpdu::takeByte(buffer, type_)) return 0;
+    tally_.scanned += buffer.getLength();
+    return orvelpdu::takeCString(buffer, text_) ? 1 : 0;
+  }
+  int getData(CIPByteBuffer& buffer) override {
+    if (typeByte_) buffer.appendByte(type_);
+    buffer.appendString0(const_cast<char*>(static_cast<const char*>(text_)), text_.GetLength());
+    buffer.appendByte(0);
+    return 1;
+  }
+
+ private:
+  bool typeByte_;
+  ScanTally& tally_;
+  unsigned char type_ = 0;
+  CString text_;
+};
+
+class TextList : public CIPByteDataList {
+ public:
+  TextList(bool typeByte, ScanTally& tally, int width = kInt)
+      : CIPByteDataList(10, width), typeByte_(typeByte), tally_(tally) {}
+
+ protected:
+  CIPByteData* createValue() override {
+    ++tally_.factoryCalls;
+    return new TextItem(typeByte_, tally_);
+  }
+
+ private:
+  bool typeByte_;
+  ScanTally& tally_;
+};
+
+// An item with an empty wire form: it takes nothing and reports success.
+class EmptyItem : public CIPByteData {
+ public:
+  int setData(CIPByteBuffer&) override { return 1; }
+  int getData(CIPByteBuffer&) override { return 1; }
+};
+
+class EmptyItemList : public CIPByteDataList {
+ public:
+  EmptyItemList() : CIPByteDataList(1000, kShort) {}
+  int factoryCalls = 0;
+
+ protected:
+  CIPByteData* createValue() override {
+    ++factoryCalls;
+    return new EmptyItem;
+  }
+};
+
+TEST(CIPByteDataList, AnItemThatRefusesEndsTheParseSoTextScansStayLinear) {
+  // The largest int count, then a text with no NUL: every position after the first would
+  // scan the held bytes again, so the parse would cost their square.
+  for (const bool typeByte : {false, true}) {
+    for (const unsigned size : {64u << 10, 256u << 10, 1u << 20}) {
+      SCOPED_TRACE(std::string(typeByte ? "recipient shape, " : "text alone, ") +
+                   std::to_string(size) + " bytes");
+      CIPByteBuffer buffer;
+      buffer.appendInt(0x7FFFFFFF);
+      std::string text(size, 'a');
+      buffer.appendString0(text.data(), static_cast<int>(size));
+      ScanTally tally;
+      TextList list(typeByte, tally);
+      EXPECT_EQ(1, list.setData(buffer));
+      ASSERT_EQ(1, tally.factoryCalls);
+      const unsigned left = typeByte ? size - 1 : size;
+      ASSERT_EQ(static_cast<long long>(left), tally.scanned);
+      EXPECT_EQ(left, buffer.getLength());
+      EXPECT_EQ(1, list.getCount());  // offered to the list, as any item whose parse failed
+    }
+  }
+}
+
+TEST(CIPByteDataList, ParsingStopsAfterAFailedItemOrOneThatTookNothing) {
+  // Two whole recipients, then one whose text has no NUL: the parse keeps the three, the
+  // failed one last, and leaves the rest for the caller rather than reading each of its
+  // bytes as the type of yet another recipient cut short.
+  ScanTally scans;
+  TextList list(true, scans, kByte);
+  CIPByteBuffer buffer = bufferFromHex("05 01 61 00 02 62 62 00 03 63 63 63");
+  EXPECT_EQ(1, list.setData(buffer));
+  EXPECT_EQ(3, scans.factoryCalls);
+  EXPECT_EQ(3, list.getCount());
+  EXPECT_EQ("63 63 63", hexOf(buffer));
+  CIPByteBuffer encodedBack;
+  ASSERT_EQ(1, list.getData(encodedBack));
+  EXPECT_EQ("03 01 61 00 02 62 62 00 03 00", hexOf(encodedBack));
+
+  // Items that take nothing and succeed: the next position would see the same bytes.
+  EmptyItemList empties;
+  CIPByteBuffer three = bufferFromHex("03 E8 AA BB CC");
+  EXPECT_EQ(1, empties.setData(three));
+  EXPECT_EQ(1, empties.factoryCalls);
+  EXPECT_EQ(1, empties.getCount());
+  EXPECT_EQ("AA BB CC", hexOf(three));
 }
 
 TEST(CIPByteDataList, NegativeAndZeroIntCountsMeanNoItems) {

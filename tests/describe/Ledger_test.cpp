@@ -307,7 +307,7 @@ TEST(Ledger, DumpsNameEveryFieldAndEscapeWhatIsNotPrintable) {
   ASSERT_TRUE(post.dump(bufferFromHex(kPostHex), rows).ok());
   const std::string text = orvelpdu::formatDump(rows);
   for (const char* expected :
-       {"command_id      0x00000101", "entries[0].lines[0].memo  \"m\"", "title  \"T\\n\"",
+       {"command_id      0x00000101", "entries[0].lines[0].memo  \"m\"", "title  \"T\\x0A\"",
         "origin.host", "blob  00 FF", "p_ubyte  200", "note  \"ok\"", "p_empty  present"}) {
     std::string pattern(expected);
     const auto gap = pattern.find("  ");
@@ -330,7 +330,7 @@ TEST(Ledger, DumpsNameEveryFieldAndEscapeWhatIsNotPrintable) {
   ASSERT_EQ(6u, frames.size());
   EXPECT_EQ("parameters.0xFACE", frames[4].path);
   EXPECT_EQ("1B 5B", frames[4].value);
-  EXPECT_EQ("\"a\\x1B[2J\\\"\"", orvelpdu::quoteText(std::string("a\x1B[2J\"")));
+  EXPECT_EQ("\"a\\x1B[2J\\x22\"", orvelpdu::quoteText(std::string("a\x1B[2J\"")));
 }
 
 }  // namespace

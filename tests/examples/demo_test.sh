@@ -39,11 +39,38 @@ $more"
       printf '%s\n' "$out" | grep -qF "$shown" || fail "missing: $shown in: $out"
     done
     ;;
+  shortens)
+    # A SubmitTextResp whose message id is ESC and 1000 more bytes (command length 1018): the
+    # line shows its start, escaped, and how long it was, not all of it.
+    id=1B$(printf '41%.0s' $(seq 1000))
+    out=$("$demo" decode "000003FA800000210000000000000001${id}00") || fail "exit status $?"
+    line=$(printf '%s\n' "$out" | grep '^  message id') || fail "no message id: $out"
+    printf '%s\n' "$line" | grep -qF 'message id       \x1BAAAA' || fail "id not shown: $line"
+    printf '%s\n' "$line" | grep -qF '1001 bytes' || fail "the id's length is not shown: $line"
+    [ "${#line}" -lt 400 ] || fail "a line of ${#line} characters"
+    ;;
+  arguments)
+    err=$("$demo" frobnicate 2>&1 >/dev/null)
+    status=$?
+    [ "$status" -eq 2 ] || fail "exit status $status, not 2"
+    printf '%s\n' "$err" | grep -qF 'frobnicate' || fail "the message does not name the argument: $err"
+    printf '%s\n' "$err" | grep -q '^usage: demo' || fail "no usage: $err"
+    ;;
   status)
     out=$("$demo" decode "$resp") || fail "exit status $?"
     printf '%s\n' "$out" | grep -qF 'command status   8 (0x00000008)' || fail "no status: $out"
     out=$("$demo" decode "$submit") || fail "exit status $?"
     printf '%s\n' "$out" | grep -qF 'command status   0 (0x00000000)' || fail "no status: $out"
+    ;;
+  generic)
+    # A command id the example does not know: shown from its bytes, as header fields and TLV
+    # frames, then a body that is no TLV walk as octets; never refused for its id alone.
+    out=$("$demo" decode 0000001A99999999000000000000000100010002ABCD02030000 \
+      0000001499999998000000000000000227DEADBE) || fail "exit status $?"
+    for shown in 'command_id         0x99999999' 'parameters.0x0001  AB CD' \
+      'parameters.0x0203' 'body             27 DE AD BE'; do
+      printf '%s\n' "$out" | grep -qF "$shown" || fail "missing: $shown in: $out"
+    done
     ;;
   several)
     out=$("$demo" decode "$resp" "$submit" "$resp") || fail "exit status $?"

@@ -77,14 +77,19 @@ class ORVELPDU_API CIPByteDataList : public CIPByteData {
 
   // Parses a count and then up to that many items, each made by createValue and filled by
   // its own setData, from the front of `buffer`. The list is emptied first (resetValues),
-  // whatever follows. Positions are parsed in order until the count is reached, a position
-  // finds the buffer empty, or more positions have consumed nothing than bytes were held after
-  // the count: so a count read from a short buffer (the 0xCD fill) or larger than the input
-  // costs no more than the input holds. A null factory result skips its position without
-  // reading. Each
-  // parsed item is offered to addValue; one the list has no room for is disposed of with
-  // destroyValue, so the buffer is consumed past every parsed position even when the list is
-  // full. The items' own results are not examined. Returns 1.
+  // whatever follows. Each parsed item is offered to addValue, whatever its setData returned;
+  // one the list has no room for is disposed of with destroyValue, so the buffer is consumed
+  // past every parsed position even when the list is full. Positions are parsed in order
+  // until one of these ends the parse:
+  //   - the count is reached, or a position finds the buffer empty;
+  //   - an item's setData returns 0 (after that item is offered): the bytes behind a failed
+  //     item cannot be trusted to start the next one;
+  //   - an item takes no bytes (after it is offered): the next would see the same bytes;
+  //   - more positions have had a null factory result than bytes were held after the count.
+  //     A null result skips its position without reading; the next item reads those bytes.
+  // So a count read from a short buffer (the 0xCD fill) or larger than the input, and items
+  // that refuse what is held, cost no more than the input holds (an item that scans every
+  // held byte before refusing is called once, not once per position). Returns 1.
   int setData(CIPByteBuffer& buffer) override;
   // Appends the count and then each item's getData, in list order (the items' results are not
   // examined). Returns 1, or 0 with nothing appended when the count does not fit its width

@@ -18,12 +18,17 @@
 #ifndef ORVELPDU_DESCRIBE_FIELDS_H_
 #define ORVELPDU_DESCRIBE_FIELDS_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <type_traits>
 
 #include "orvelpdu/tlv/CTLV.h"
 
 namespace orvelpdu {
+
+// The maximum length of a text or octets field that has none beyond its bytes and its length
+// field's width.
+inline constexpr std::size_t kNoLimit = SIZE_MAX;
 
 // The width of a length prefix or a list count, in bytes; unsigned on the wire.
 enum class Width : unsigned char { k1 = 1, k2 = 2, k4 = 4 };

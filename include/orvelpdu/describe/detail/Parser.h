@@ -106,7 +106,7 @@ class Parser {
     if (failed()) return;
     // The scan stops one byte past the longest text allowed, so its cost is bounded by the
     // limit as well as by the bytes.
-    const std::size_t scan = std::min(left(), maxLength == SIZE_MAX ? maxLength : maxLength + 1);
+    const std::size_t scan = std::min(left(), maxLength == kNoLimit ? maxLength : maxLength + 1);
     const void* nul = std::memchr(pos_, 0, scan);
     if (nul == nullptr) {
       return fail(left() > maxLength ? Outcome::kOverLimit : Outcome::kNulMissing, name);
