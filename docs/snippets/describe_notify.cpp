@@ -1,9 +1,30 @@
-// Using a described PDU (the guide "Writing a protocol"): a Notify encoded, parsed back, and a
-// field over its limit refused with its path named.
+// Using a described PDU (the guide "Writing a protocol"): a Notify encoded, parsed back, a field
+// over its limit refused with its path named, and a relay that forwards parameters it does not
+// know.
 #include <cstdio>
+#include <cstring>
 
 #include "Check.h"
 #include "Notify.h"
+
+// [keep_unknown]
+// A relay that knows Notify's body but none of its parameters, and passes them on as received.
+class RelayedNotify : public orvelpdu::DescribedPDU<RelayedNotify> {
+ public:
+  static constexpr std::uint32_t kCommandId = Notify::kCommandId;
+  static constexpr orvelpdu::Unknown kUnknownParameters = orvelpdu::Unknown::kKeep;
+  int priority = 0;
+  orvelpdu::DescribedList<Address, orvelpdu::Width::k1, 8> to;
+  std::string text;
+  template <class V>
+  void describe(V& v) {
+    v.field("priority", priority);
+    v.list("to", to);
+    v.prefixed("text", orvelpdu::Width::k2, text, 1000);
+    v.parameters();
+  }
+};
+// [keep_unknown]
 
 int main() {
   // [use]
@@ -32,6 +53,21 @@ int main() {
   snippets::check(received.getSequenceNumber() == notify.getSequenceNumber(),
                   "received.getSequenceNumber() == notify.getSequenceNumber()");
   snippets::check(received.reference.getValue() == 7, "received.reference.getValue() == 7");
+
+  // The relay keeps the reference it does not know and sends the very bytes it received.
+  CIPByteBuffer original;
+  snippets::check(notify.encode(original).ok(), "encoded for the relay");
+  CIPByteBuffer relayed;
+  relayed.appendBuffer(&original);
+  RelayedNotify relay;
+  snippets::check(relay.parse(relayed).ok(), "the relay parses a Notify");
+  snippets::check(relay.unknownParameters().count() == 1, "the relay keeps the reference");
+  CIPByteBuffer forwarded;
+  snippets::check(relay.encode(forwarded).ok(), "the relay encodes");
+  snippets::check(
+      forwarded.getLength() == original.getLength() &&
+          std::memcmp(forwarded.getBuffer(), original.getBuffer(), original.getLength()) == 0,
+      "the relay forwards the bytes it received");
 
   // [failure]
   CString tooLong;
