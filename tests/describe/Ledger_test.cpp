@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -105,18 +106,26 @@ std::string encoded(Pdu& pdu) {
   return hexOf(out);
 }
 
-// Parses `hex` into a fresh Pdu; on success it must encode back to the same bytes.
+// Parses `bytes` into a fresh Pdu; on success it must encode back to the bytes it took (all of
+// them, or fewer when its command length says the PDU ends earlier). Compared as bytes, shown
+// as hex only when they differ, since the single-byte changes make thousands of calls.
 template <class Pdu>
-Result parsesBack(const std::string& hex) {
+Result parsesBack(const CIPByteBuffer& bytes) {
   Pdu pdu;
-  CIPByteBuffer in = bufferFromHex(hex);
+  CIPByteBuffer in(bytes);
   const Result result = pdu.parse(in);
-  if (result.ok()) {
-    EXPECT_EQ(0u, in.getLength());
-    EXPECT_EQ(hex, encoded(pdu));
-  } else {
+  if (!result.ok()) {
     EXPECT_NE(Outcome::kOk, result.outcome());
     EXPECT_FALSE(result.reason().empty());
+    return result;
+  }
+  const unsigned int taken = bytes.getLength() - in.getLength();
+  CIPByteBuffer out;
+  EXPECT_TRUE(pdu.encode(out).ok());
+  if (out.getLength() != taken || std::memcmp(out.getBuffer(), bytes.getBuffer(), taken) != 0) {
+    CIPByteBuffer expected;
+    bytes.readBytes(static_cast<int>(taken), expected);
+    EXPECT_EQ(hexOf(expected), hexOf(out));
   }
   return result;
 }
@@ -281,7 +290,7 @@ TEST(Ledger, EveryTruncationIsRefusedWithAReasonOrIsAShorterWholePdu) {
     EXPECT_FALSE(post.parse(cut).ok()) << n;
     if (n < 16) continue;
     // With the command length made to agree, only cuts between parameters leave a PDU.
-    if (parsesBack<Post>(hexOf(postCutTo(n))).ok()) ++accepted;
+    if (parsesBack<Post>(postCutTo(n)).ok()) ++accepted;
   }
   EXPECT_EQ(7, accepted);  // after the entries and after each of the first six parameters
 }
@@ -291,10 +300,10 @@ TEST(Ledger, EverySingleByteChangeIsRefusedOrEncodesBackToTheSameBytes) {
   int refused = 0;
   int accepted = 0;
   for (unsigned int at = 0; at < whole.getLength(); ++at) {
-    for (const unsigned char flip : {0x01, 0x80, 0xFF}) {
+    for (unsigned int flip = 1; flip < 256; ++flip) {
       CIPByteBuffer changed(whole);
-      changed.getBuffer()[at] ^= flip;
-      (parsesBack<Post>(hexOf(changed)).ok() ? accepted : refused) += 1;
+      changed.getBuffer()[at] ^= static_cast<unsigned char>(flip);
+      (parsesBack<Post>(changed).ok() ? accepted : refused) += 1;
     }
   }
   EXPECT_GT(refused, 0);
