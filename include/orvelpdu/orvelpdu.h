@@ -20,6 +20,7 @@
 #include "orvelpdu/describe/UnknownParameters.h"
 #include "orvelpdu/pdu/CPDU.h"
 #include "orvelpdu/pdu/CPDUHeader.h"
+#include "orvelpdu/pdu/HeaderBlockCache.h"
 #include "orvelpdu/pdu/HeaderCheck.h"
 #include "orvelpdu/pdu/Sealing.h"
 #include "orvelpdu/stream/PDUFramer.h"

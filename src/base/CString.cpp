@@ -30,25 +30,6 @@ CString& CString::operator+=(const char* text) {
   return *this;
 }
 
-int CString::GetLength() const { return static_cast<int>(text_.size()); }
-
-bool CString::IsEmpty() const { return text_.empty(); }
-
-void CString::Empty() { text_.clear(); }
-
-char* CString::GetBuffer(int minLength) {
-  if (minLength > GetLength()) text_.resize(static_cast<size_t>(minLength));
-  return text_.data();
-}
-
-void CString::ReleaseBuffer(int newLength) {
-  const size_t n = newLength < 0 ? std::strlen(text_.c_str()) : static_cast<size_t>(newLength);
-  // The common case, a buffer filled to the length asked for, changes nothing.
-  if (n != text_.size()) text_.resize(n);
-}
-
-CString::operator const char*() const { return text_.c_str(); }
-
 bool CString::operator==(const char* text) const { return text_ == (text == nullptr ? "" : text); }
 
 bool CString::operator==(const CString& other) const { return text_ == other.text_; }

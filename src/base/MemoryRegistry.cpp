@@ -1,10 +1,18 @@
 #include "orvelpdu/base/MemoryRegistry.h"
 
+#if defined(__linux__)
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#else
+#include <chrono>
+#include <thread>
+#endif
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -35,14 +43,22 @@ class BlockTable {
       nullSize_ = size;
       return;
     }
-    if (const std::size_t at = indexOf(key); at != kNone) {
-      slots_[at].size = size;
-      ++slots_[at].count;
-      return;
-    }
-    if (2 * (used_ + 1) > slots_.size()) grow();
+    if (slots_.empty()) grow();
+    // One probe run finds the key or, where it ends, the free slot a new key takes; only a
+    // growth (rare: the table doubles) makes a second one.
     std::size_t at = home(key);
-    while (slots_[at].key != nullptr) at = next(at);
+    for (; slots_[at].key != nullptr; at = next(at)) {
+      if (slots_[at].key == key) {
+        slots_[at].size = size;
+        ++slots_[at].count;
+        return;
+      }
+    }
+    if (2 * (used_ + 1) > slots_.size()) {
+      grow();
+      at = home(key);
+      while (slots_[at].key != nullptr) at = next(at);
+    }
     slots_[at] = Slot{key, size, 1};
     ++used_;
   }
@@ -134,21 +150,91 @@ class BlockTable {
 constexpr std::size_t kShards = 64;
 constexpr std::size_t kCacheLine = 64;
 
-// A shard's lock: held for a few dozen instructions at a time and rarely contended, so an
-// atomic flag costs less than a mutex (one exchange to take it, one store to give it back).
-// A waiter yields rather than spins, so a holder that loses its processor is not starved on
-// a machine with few cores.
+// Sleeping while `word` holds `value`, for at most about a millisecond, and waking one such
+// sleeper. On Linux straight through the futex system call: std::atomic's wait would bring
+// the C++ library's waiter table and its symbols into this library, and has no time limit.
+#if defined(__linux__)
+static_assert(sizeof(std::atomic<int>) == sizeof(int), "a futex word is a plain int");
+
+void sleepBriefly(std::atomic<int>& word, int value) {
+  const timespec limit{0, 1000000};
+  syscall(SYS_futex, reinterpret_cast<int*>(&word), FUTEX_WAIT_PRIVATE, value, &limit, nullptr, 0);
+}
+
+void wakeOne(std::atomic<int>& word) {
+  syscall(SYS_futex, reinterpret_cast<int*>(&word), FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+}
+#else
+void sleepBriefly(std::atomic<int>& word, int value) {
+  if (word.load(std::memory_order_relaxed) == value) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+void wakeOne(std::atomic<int>& /*word*/) {}
+#endif
+
+// A shard's lock: held for a few dozen instructions at a time and rarely contended, so the
+// common case costs what a spin lock does: one compare-exchange to take it, one store to give
+// it back. A waiter spins only briefly, then sleeps in the kernel (a futex on Linux), so a
+// holder that has lost its processor, even to a real-time waiter on the same processor, can
+// always run again and finish.
+//
+// The holder wakes a sleeper when it finds one counted after its releasing store. That load
+// may be answered before the store is seen by the sleeper (a store-load reordering, which a
+// fence on the common path would prevent at the cost of a locked instruction): the sleeper
+// then went to sleep on a lock already free, and no one wakes it. Each sleep is therefore
+// limited to about a millisecond, after which the sleeper tries again; it is a bound on that
+// rare case, not a poll the common case pays for.
 class ShardLock {
  public:
   void lock() {
-    while (held_.exchange(true, std::memory_order_acquire)) {
-      while (held_.load(std::memory_order_relaxed)) std::this_thread::yield();
+    int expected = kFree;
+    if (state_.compare_exchange_strong(expected, kHeld, std::memory_order_acquire,
+                                       std::memory_order_relaxed)) {
+      return;
     }
+    lockContended();
   }
-  void unlock() { held_.store(false, std::memory_order_release); }
+  void unlock() {
+    state_.store(kFree, std::memory_order_release);
+    if (sleepers_.load(std::memory_order_relaxed) != 0) wakeOne(state_);
+  }
 
  private:
-  std::atomic<bool> held_{false};
+  static constexpr int kFree = 0;
+  static constexpr int kHeld = 1;
+  // Attempts before a waiter sleeps, each after a pause instruction: from under a microsecond
+  // to a few, depending on the processor; well beyond the few dozen instructions a holder
+  // that keeps its processor holds the lock for.
+  static constexpr int kSpins = 64;
+
+  static void relax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+  }
+
+  bool tryLock() {
+    int expected = kFree;
+    return state_.load(std::memory_order_relaxed) == kFree &&
+           state_.compare_exchange_weak(expected, kHeld, std::memory_order_acquire,
+                                        std::memory_order_relaxed);
+  }
+
+  void lockContended() {
+    for (int spin = 0; spin < kSpins; ++spin) {
+      if (tryLock()) return;
+      relax();
+    }
+    // Counted before the last attempt, so a holder releasing after it sees the sleeper.
+    sleepers_.fetch_add(1, std::memory_order_seq_cst);
+    while (!tryLock()) sleepBriefly(state_, kHeld);
+    sleepers_.fetch_sub(1, std::memory_order_relaxed);
+  }
+
+  std::atomic<int> sleepers_{0};
+  std::atomic<int> state_{kFree};
 };
 
 struct alignas(kCacheLine) Shard {
@@ -158,12 +244,19 @@ struct alignas(kCacheLine) Shard {
   std::atomic<long> dels{0};
 };
 
-// The registry outlives every static object that might release a registered block at exit:
-// it is created on first use and never destroyed.
-Shard* shards() {
-  static Shard* instance = new Shard[kShards];
-  return instance;
-}
+// The shards are constant-initialised, so no call pays for an initialisation guard and a
+// registration made by another object's static constructor finds them ready; and they are
+// never destroyed, so the registry outlives every static object that might release a
+// registered block at exit.
+union ShardArray {
+  constexpr ShardArray() : shards() {}
+  ~ShardArray() {}
+  Shard shards[kShards];
+};
+
+constinit ShardArray gShards;
+
+Shard* shards() { return gShards.shards; }
 
 // A hash of its own (not the tables' multiplier), so that the keys of one shard still spread
 // over its table.

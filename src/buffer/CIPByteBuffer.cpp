@@ -24,12 +24,19 @@ constexpr int kMaxLength = INT_MAX;
 // The smallest block the buffer grows into: a typical PDU, built field by field, fits
 // without a second allocation.
 constexpr int kMinCapacity = 512;
+// removeBytes hands its block over with all the bytes only when the block is at most this
+// many times their number, or no larger than the smallest block; it copies them otherwise.
+constexpr long long kHandOverFactor = 2;
 
-// Capacity for `needed` bytes when growing from `current`: at least double, so that n
-// appends cost O(n) copying in total.
-int grownCapacity(int current, int needed) {
-  long long target = std::max<long long>({2LL * current, needed, kMinCapacity});
-  return static_cast<int>(std::min<long long>(target, kMaxLength));
+// Capacity for a length of `needed` bytes, `held` of which are already held: twice the
+// length, so that n appends cost O(n) copying in total (the first block, with nothing held
+// yet, is just large enough), and sized from the bytes needed rather than from the block
+// being left, so that a block is never more than twice the longest length it has had to hold,
+// or kMinCapacity.
+int grownCapacity(int held, int needed) {
+  const long long wanted = held == 0 ? needed : 2LL * needed;
+  return static_cast<int>(
+      std::min<long long>(std::max<long long>(wanted, kMinCapacity), kMaxLength));
 }
 
 size_t bytes(int n) { return static_cast<size_t>(n); }
@@ -113,20 +120,21 @@ unsigned char* CIPByteBuffer::growRoomFor(int count, const void* src) {
   if (block_ != nullptr && (buffer - block_) + needed <= capacity_) return nullptr;
   // Removals only advance `buffer`; the dead prefix they leave is reclaimed here. Moving the
   // held bytes to the front is chosen only while they and the new ones fill at most half the
-  // block, so that the bytes moved stay amortised O(1) per byte appended; and never when the
-  // bytes to append lie inside the block, which the move would shift under them. The bytes
-  // the move leaves behind the held ones are bytes held before, which is all setLength may
-  // expose.
+  // block, so that the bytes moved stay amortised O(1) per byte appended; and never when
+  // `src` lies inside the block, which the move would shift under it (a source among the held
+  // bytes is not passed here: appendRaw moves it with them). The bytes the move leaves behind
+  // the held ones are bytes held before, which is all setLength may expose.
   const auto* from = static_cast<const unsigned char*>(src);
-  const bool srcInside =
-      from != nullptr && block_ != nullptr && from >= block_ && from < block_ + capacity_;
+  const bool srcInside = from != nullptr && block_ != nullptr &&
+                         orvelpdu::detail::within(from, block_, block_ + capacity_) &&
+                         from != block_ + capacity_;
   if (block_ != nullptr && sizeKnown_ && buffer != block_ && needed <= capacity_ / 2 &&
       !srcInside) {
     std::memmove(block_, buffer, bytes(len));
     buffer = block_;
     return nullptr;
   }
-  const int grown = orvelpdu::detail::grownCapacity(sizeKnown_ ? capacity_ : len, needed);
+  const int grown = orvelpdu::detail::grownCapacity(len, needed);
   unsigned char* p = newBlock(grown);
   if (len > 0) std::memcpy(p, buffer, bytes(len));
   // The spare room is zeroed so that setLength beyond the held bytes never exposes
@@ -141,11 +149,12 @@ unsigned char* CIPByteBuffer::growRoomFor(int count, const void* src) {
 }
 
 void CIPByteBuffer::appendRaw(const void* src, int count) {
-  unsigned char* retired =
-      hasRoom(static_cast<unsigned int>(count)) ? nullptr : growRoomFor(count, src);
+  if (!hasRoom(static_cast<unsigned int>(count))) {
+    orvelpdu::detail::BufferAccess::appendGrowing(*this, src, count);
+    return;
+  }
   std::memmove(buffer + length, src, bytes(count));
   length += static_cast<unsigned int>(count);
-  Free(retired);
 }
 
 void CIPByteBuffer::assignBytes(const unsigned char* src, int count) {
@@ -174,15 +183,17 @@ bool CIPByteBuffer::showsLentBytes() const { return block_ == nullptr && buffer 
 
 void CIPByteBuffer::ownLentBytes() {
   if (!showsLentBytes()) return;
-  // The lent bytes run from `capacity_ - length` bytes before the first one shown (those
-  // already removed) to the end of those shown; all of them are copied, so that the view
-  // keeps its place in them and setBuffer may still point anywhere among them.
-  const long long removed = capacity_ - static_cast<long long>(length);
+  // The lent bytes (-capacity_ of them) run from the first one lent, those already removed
+  // included, to the end of those shown; all of them are copied, so that the view keeps its
+  // place in them and setBuffer may still point anywhere among them.
+  const int lent = -capacity_;
+  const long long removed = lent - static_cast<long long>(length);
   const unsigned char* first = buffer - removed;
-  unsigned char* p = newBlock(capacity_);
-  std::memcpy(p, first, bytes(capacity_));
+  unsigned char* p = newBlock(lent);
+  std::memcpy(p, first, bytes(lent));
   block_ = p;
   buffer = p + removed;
+  capacity_ = lent;
   sizeKnown_ = true;
 }
 
@@ -193,8 +204,9 @@ void CIPByteBuffer::setBuffer(unsigned char* p) {
     // The lent bytes are this view's block as far as setBuffer is concerned: a pointer among
     // them (or to their end) keeps them, in a copy of the view's own; any other pointer is a
     // new block, and the lent bytes, never this view's to release, are simply let go of.
-    const unsigned char* first = buffer - (capacity_ - static_cast<long long>(length));
-    if (p != nullptr && orvelpdu::detail::within(p, first, first + capacity_)) {
+    const long long lent = -static_cast<long long>(capacity_);
+    const unsigned char* first = buffer - (lent - static_cast<long long>(length));
+    if (p != nullptr && orvelpdu::detail::within(p, first, first + lent)) {
       const long long offset = p - first;
       ownLentBytes();
       p = block_ + offset;
@@ -316,12 +328,6 @@ void CIPByteBuffer::appendCString(char* s) {
   appendString0(s, static_cast<int>(n));
 }
 
-void CIPByteBuffer::appendCString(CString& s) {
-  const int count = s.GetLength();
-  appendString0(s.GetBuffer(count), count);
-  s.ReleaseBuffer();
-}
-
 // ---- Reading ----
 
 void CIPByteBuffer::readBytes(int count, CIPByteBuffer& dst) const {
@@ -342,9 +348,13 @@ void CIPByteBuffer::removeBytes0(int count) {
 
 void CIPByteBuffer::removeBytes(int count, CIPByteBuffer& dst) {
   if (&dst == this) return;
-  if (count >= static_cast<int>(length) && length > 0 && block_ != nullptr && sizeKnown_) {
+  if (count >= static_cast<int>(length) && length > 0 &&
+      orvelpdu::detail::BufferAccess::handsOverBlock(*this)) {
     // Everything goes: the block itself changes hands instead of a copy of its bytes. Only a
-    // block this buffer made, whose size it knows; lent bytes and adopted blocks are copied.
+    // block this buffer made, whose size it knows, and only when it is not much larger than
+    // the bytes it carries (kHandOverFactor), so that a few bytes never keep a large block
+    // alive (a framer's last small PDU, queued by the receiver); lent bytes and adopted blocks
+    // are copied.
     // Emptied first, dst then holds exactly the empty state, which the swap leaves here.
     dst.empty();
     std::swap(buffer, dst.buffer);
@@ -359,6 +369,24 @@ void CIPByteBuffer::removeBytes(int count, CIPByteBuffer& dst) {
 }
 
 void CIPByteBuffer::removeBuffer(int count, CIPByteBuffer& dst) { removeBytes(count, dst); }
+
+bool orvelpdu::detail::BufferAccess::handsOverBlock(const CIPByteBuffer& b) {
+  return b.block_ != nullptr && b.sizeKnown_ &&
+         b.capacity_ <= std::max<long long>(kHandOverFactor * b.length, kMinCapacity);
+}
+
+void orvelpdu::detail::BufferAccess::takeWhole(CIPByteBuffer& from, CIPByteBuffer& to,
+                                               int keepLimit) {
+  const int len = static_cast<int>(from.length);
+  if (len == 0 || from.block_ == nullptr || !from.sizeKnown_ || handsOverBlock(from) ||
+      from.capacity_ > keepLimit) {
+    from.removeBytes(len, to);
+    return;
+  }
+  to.assignBytes(from.buffer, len);  // the only step that can fail
+  from.buffer = from.block_;
+  from.length = 0;
+}
 
 void CIPByteBuffer::removeString(char* dst, int count) {
   if (count < 0) return;
@@ -444,6 +472,24 @@ void CIPByteBuffer::getHexDump(CString& s) const {
 
 // ---- Access for the library's own parsers ----
 
+// Out of line, so that appendRaw's common case stays small enough to be inlined.
+[[gnu::noinline]] void orvelpdu::detail::BufferAccess::appendGrowing(CIPByteBuffer& b,
+                                                                     const void* src, int count) {
+  const auto* from = static_cast<const unsigned char*>(src);
+  // A source among the held bytes (the buffer appending its own bytes, as when it moves bytes
+  // from its front to its back) travels with them, whether they move to the front of the
+  // block or into a larger one: the dead front is reclaimed in this case too, so the block
+  // stays proportional to the length.
+  const bool amongHeld = b.buffer != nullptr && within(from, b.buffer, b.buffer + b.length) &&
+                         count <= (b.buffer + b.length) - from;
+  const long long offset = amongHeld ? from - b.buffer : 0;
+  unsigned char* retired = b.growRoomFor(count, amongHeld ? nullptr : src);
+  if (amongHeld) from = b.buffer + offset;
+  std::memmove(b.buffer + b.length, from, bytes(count));
+  b.length += static_cast<unsigned int>(count);
+  CIPByteBuffer::Free(retired);
+}
+
 void orvelpdu::detail::BufferAccess::lendFront(CIPByteBuffer& source, int count,
                                                CIPByteBuffer& view) {
   view.empty();
@@ -451,7 +497,7 @@ void orvelpdu::detail::BufferAccess::lendFront(CIPByteBuffer& source, int count,
   if (lent <= 0) return;
   view.buffer = source.buffer;
   view.length = static_cast<unsigned int>(lent);
-  view.capacity_ = lent;
+  view.capacity_ = -lent;
 }
 
 void orvelpdu::detail::BufferAccess::lendBytes(const unsigned char* data, int count,

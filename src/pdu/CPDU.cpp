@@ -3,9 +3,11 @@
 #include <atomic>
 #include <climits>
 #include <memory>
+#include <new>
 
 #include "orvelpdu/base/MemoryRegistry.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
+#include "pdu/HeaderBlocks.h"
 
 unsigned char CPDU::VALID_NONE = 0;
 unsigned char CPDU::VALID_HEADER = 1;
@@ -14,14 +16,6 @@ unsigned char CPDU::VALID_ALL = 3;
 int CPDU::sequenceNumber = 0;
 
 namespace orvelpdu::detail {
-
-// A header together with the count of the PDUs sharing it, made in one allocation. The count
-// is atomic so that PDUs sharing a header may be destroyed on different threads once each has
-// been handed over.
-struct HeaderOwners {
-  std::atomic<long> count{1};
-  CPDUHeader header;
-};
 
 namespace {
 
@@ -87,9 +81,13 @@ void CPDU::releaseHeader() {
   owners_ = nullptr;
   // A header and its count are made together (checkHeader), so `share` is never null here.
   if (share->count.fetch_sub(1, std::memory_order_acq_rel) > 1) return;
-  delete share;  // destroys the header it holds
-  // The registry only uses the value as a key; it is unregistered after the destruction.
+  // Destroyed, then unregistered, and only then is the storage released (kept for the
+  // thread's next header, or freed): while the registration is pending the address cannot be
+  // handed to another block, whose own registration or disposal the late _DelMemory would
+  // otherwise undo.
+  std::destroy_at(share);
   _DelMemory(released);
+  orvelpdu::detail::releaseHeaderBlock(share);
 }
 
 void CPDU::shareHeaderOf(const CPDU& other) {
@@ -103,10 +101,17 @@ void CPDU::checkHeader() {
   if (header != nullptr) return;
   // Everything that can fail (the allocation and the registry's own) happens before the PDU
   // changes, so a failure leaves it without a header and the registry without an entry.
-  auto share = std::make_unique<orvelpdu::detail::HeaderOwners>();
-  _AddMemory(&share->header, static_cast<int>(sizeof(CPDUHeader)), 1, nullptr);
+  void* block = orvelpdu::detail::takeHeaderBlock();
+  auto* share = new (block) orvelpdu::detail::HeaderOwners;
+  try {
+    _AddMemory(&share->header, static_cast<int>(sizeof(CPDUHeader)), 1, nullptr);
+  } catch (...) {
+    std::destroy_at(share);
+    orvelpdu::detail::releaseHeaderBlock(block);
+    throw;
+  }
   header = &share->header;
-  owners_ = share.release();
+  owners_ = share;
 }
 
 // ---- Header step and hooks ----

@@ -1,5 +1,10 @@
 #include "orvelpdu/pdu/CPDUHeader.h"
 
+#include <cstdint>
+#include <utility>
+
+#include "buffer/BufferAccess.h"
+#include "orvelpdu/buffer/ByteOrder.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 
 CPDUHeader::CPDUHeader() : commandLength(0), commandId(0), commandStatus(0), sequenceNumber(1) {}
@@ -10,7 +15,24 @@ CPDUHeader& CPDUHeader::operator=(const CPDUHeader& other) = default;
 
 CPDUHeader::~CPDUHeader() = default;
 
+namespace {
+constexpr unsigned int kWireSize = 16;
+}  // namespace
+
+// The four fields leave as one 16-byte group when more than the header is held, the common
+// case (a body follows); otherwise field by field, so that a short buffer gives each missing
+// field its fill value and ends empty, and an exact one ends empty as well.
 int CPDUHeader::setData(CIPByteBuffer& buffer) {
+  if (buffer.getLength() > kWireSize) {
+    std::uint32_t fields[4];
+    orvelpdu::detail::loadBig32x4(std::as_const(buffer).getBuffer(), fields);
+    commandLength = static_cast<int>(fields[0]);
+    commandId = static_cast<int>(fields[1]);
+    commandStatus = static_cast<int>(fields[2]);
+    sequenceNumber = static_cast<int>(fields[3]);
+    orvelpdu::detail::BufferAccess::dropFront(buffer, kWireSize);
+    return 1;
+  }
   commandLength = buffer.removeInt();
   commandId = buffer.removeInt();
   commandStatus = buffer.removeInt();
@@ -18,11 +40,15 @@ int CPDUHeader::setData(CIPByteBuffer& buffer) {
   return 1;
 }
 
+// The getters are called first, in field order, so that an override that throws leaves the
+// buffer as it was; then one room check places the 16 bytes.
 int CPDUHeader::getData(CIPByteBuffer& buffer) {
-  buffer.appendInt(getCommandLength());
-  buffer.appendInt(getCommandId());
-  buffer.appendInt(getCommandStatus());
-  buffer.appendInt(getSequenceNumber());
+  const std::uint32_t fields[] = {static_cast<std::uint32_t>(getCommandLength()),
+                                  static_cast<std::uint32_t>(getCommandId()),
+                                  static_cast<std::uint32_t>(getCommandStatus()),
+                                  static_cast<std::uint32_t>(getSequenceNumber())};
+  orvelpdu::detail::storeBig32x4(orvelpdu::detail::BufferAccess::appendSpace(buffer, kWireSize),
+                                 fields);
   return 1;
 }
 

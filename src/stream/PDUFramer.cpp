@@ -5,9 +5,17 @@
 #include <new>
 #include <string>
 
+#include "buffer/BufferAccess.h"
 #include "orvelpdu/buffer/CheckedReads.h"
 
 namespace orvelpdu {
+namespace {
+
+// The most storage an idle framer keeps for the next chunk; more is released once every byte
+// held has been handed out.
+constexpr int kKeptStorage = 64 * 1024;
+
+}  // namespace
 
 PDUFramer::PDUFramer(int maxFrameLength)
     : maxFrameLength_(std::max(maxFrameLength, kMinFrameLength)) {}
@@ -37,8 +45,16 @@ PDUFramer::Result PDUFramer::next(CIPByteBuffer& pdu) {
     held_.empty();
     return Result::kFramingError;
   }
-  // When the PDU is all that is held, its storage changes hands instead of being copied.
-  if (!takeBytes(held_, static_cast<int>(length), pdu)) return Result::kNeedMore;
+  const unsigned int held = held_.getLength();
+  if (held < length) return Result::kNeedMore;
+  if (held == length) {
+    // The PDU is all that is held: the storage changes hands with it when it is not much
+    // larger than the PDU; otherwise the PDU is copied and the storage, unless large, stays
+    // for the bytes still to come, so the next chunk needs no allocation.
+    detail::BufferAccess::takeWhole(held_, pdu, kKeptStorage);
+  } else {
+    held_.removeBytes(static_cast<int>(length), pdu);
+  }
   consumed_ += length;
   return Result::kFrame;
 }

@@ -1152,6 +1152,40 @@ TEST(CIPByteBuffer, ReclaimingTheDeadPrefixNeedsNoAllocationAndExposesNothingNew
   }
 }
 
+// Moving bytes from the front to the back (appending the buffer's own first bytes, then
+// removing them) keeps the length, so the block must stay within a small multiple of it
+// however often the dead front reaches the end of the block: the append's source lies
+// inside the block, and the dead front is reclaimed all the same.
+TEST(CIPByteBuffer, RotatingBytesFromFrontToBackKeepsTheBlockWithinASmallMultipleOfTheLength) {
+  for (int length : {104, 3000}) {
+    for (int width : {1, 37}) {
+      std::vector<unsigned char> model(static_cast<size_t>(length));
+      for (size_t i = 0; i < model.size(); ++i) model[i] = static_cast<unsigned char>(i * 7 + 1);
+      const long base = orvelpdu::test::liveBytes();
+      long peak = 0;
+      {
+        CIPByteBuffer b;
+        b.appendBytes0(model.data(), length);
+        for (int round = 0; round < 100000; ++round) {
+          if (round % 2 == 0) {
+            b.appendBytes0(b.getBuffer(), width);
+          } else {
+            b.appendBytes(&b, width);
+          }
+          b.removeBytes0(width);
+          peak = std::max(peak, orvelpdu::test::liveBytes() - base);
+        }
+        ASSERT_EQ(static_cast<unsigned int>(length), b.getLength());
+        const size_t shift = static_cast<size_t>(100000L * width % length);
+        std::rotate(model.begin(), model.begin() + static_cast<long>(shift), model.end());
+        ASSERT_EQ(hexOf(model), hexOf(b)) << "length " << length << " width " << width;
+      }
+      EXPECT_LE(peak, 4L * std::max(512, length + width))
+          << "length " << length << " width " << width << ": bytes held at the peak";
+    }
+  }
+}
+
 // The fast paths take the room check at its exact edge: an append that just fits stays in
 // the block, the next one grows it, and both write exactly their bytes.
 TEST(CIPByteBuffer, FixedWidthAppendsAtTheEdgeOfTheBlockWriteExactlyTheirBytes) {

@@ -5,10 +5,18 @@
 // different threads, and copies made at once on several threads from one source. Run under
 // ThreadSanitizer in CI, which reports any data race.
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstring>
+#include <fstream>
 #include <latch>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -149,7 +157,7 @@ TEST(RegistryThreads, LateUnregisterOfAFreedHeaderKeepsTheLiveBlockAtItsAddressR
   ASSERT_NE(-1, _FindMemory(const_cast<void*>(address)));
 
   orvelpdu::test::keepNextFreedBlock(makeSecondPduAtTheFreedAddress);
-  first.reset();  // frees the block, runs the second thread, then unregisters late
+  first.reset();  // unregisters, then frees the block, which runs the second thread
   ASSERT_NE(nullptr, gSecond);
   // The race really happened: the second header lives where the first one was.
   ASSERT_EQ(address, gSecond->headerAddress());
@@ -161,6 +169,178 @@ TEST(RegistryThreads, LateUnregisterOfAFreedHeaderKeepsTheLiveBlockAtItsAddressR
   gSecond.reset();
   EXPECT_EQ(-1, _FindMemory(const_cast<void*>(address)));
   EXPECT_EQ(before, _CountMemory());
+}
+
+// Runs while the first PDU's header block is free: an unregistered item that the allocator
+// put at that address is disposed of on a second thread (a list unregisters every item it
+// disposes of), and a third thread then makes a PDU whose header gets the address.
+const void* gFreedHeader = nullptr;
+
+void disposeItemThenMakeThirdPduAtTheFreedAddress(void* /*block*/) {
+  std::thread item([] { _DelMemory(const_cast<void*>(gFreedHeader)); });
+  item.join();
+  makeSecondPduAtTheFreedAddress(nullptr);
+}
+
+// A header's address must not be free while its registration is pending: were it free, the
+// disposal of an item that got the address would undo the header's registration, and the
+// header's own late _DelMemory would then unregister the next live header made there.
+TEST(RegistryThreads, AHeadersAddressIsReusedOnlyAfterItsUnregistration) {
+  const int before = _CountMemory();
+  auto first = std::make_unique<HeaderPdu>();
+  first->setCommandId(1);
+  gFreedHeader = first->headerAddress();
+
+  orvelpdu::test::keepNextFreedBlock(disposeItemThenMakeThirdPduAtTheFreedAddress);
+  first.reset();
+  ASSERT_NE(nullptr, gSecond);
+  ASSERT_EQ(gFreedHeader, gSecond->headerAddress()) << "the third header reused the address";
+
+  EXPECT_EQ(static_cast<int>(sizeof(CPDUHeader)), _FindMemory(const_cast<void*>(gFreedHeader)))
+      << "the live header at the reused address is registered";
+  EXPECT_EQ(before + 1, _CountMemory());
+
+  gSecond.reset();
+  EXPECT_EQ(-1, _FindMemory(const_cast<void*>(gFreedHeader)));
+  EXPECT_EQ(before, _CountMemory());
+}
+
+// ---- Waiting for a shard that another thread holds ----
+
+// A test holds a shard's lock this way: a registration that grows its shard's table releases
+// the table's old storage with the lock held, and the allocator's keepNextFreedBlock hook
+// runs right there. runWhileAShardIsHeld registers fresh keys until that happens, so that
+// `whileHeld` runs with the shard of gHeldKey locked by the calling thread; then it joins the
+// waiter that `whileHeld` started, if any, and unregisters every key it registered. False
+// when no registration grew a table.
+const void* gHeldKey = nullptr;
+void (*gWhileHeld)() = nullptr;
+bool gHeld = false;
+std::thread gWaiter;
+
+bool runWhileAShardIsHeld(void (*whileHeld)()) {
+  constexpr size_t kStride = 16;  // the registry ignores an address's low 4 bits
+  std::vector<char> keys(kStride << 16);
+  gWhileHeld = whileHeld;
+  gHeld = false;
+  orvelpdu::test::keepNextFreedBlock([](void*) {
+    gHeld = true;
+    gWhileHeld();
+  });
+  size_t added = 0;
+  for (; added < keys.size() / kStride && !gHeld; ++added) {
+    gHeldKey = &keys[added * kStride];
+    _AddMemory(&keys[added * kStride], 7, 1, nullptr);
+  }
+  if (!gHeld) orvelpdu::test::keepNextFreedBlock(nullptr);
+  if (gWaiter.joinable()) gWaiter.join();
+  for (size_t i = 0; i < added; ++i) _DelMemory(&keys[i * kStride]);
+  return gHeld;
+}
+
+// The scheduler's state letter of one of this process's threads (R running or runnable, S
+// sleeping), or '?' when /proc cannot tell.
+char threadState(pid_t tid) {
+  std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  const size_t name = line.rfind(')');  // the thread's name may hold spaces and parentheses
+  return name == std::string::npos || name + 2 >= line.size() ? '?' : line[name + 2];
+}
+
+// A thread that looks the held key up, and what it saw.
+std::atomic<pid_t> gWaiterTid{0};
+std::atomic<bool> gWaiterStarted{false};
+std::atomic<int> gWaiterFound{0};
+
+void startWaiter(void (*prepare)()) {
+  gWaiterTid = 0;
+  gWaiterStarted = false;
+  gWaiter = std::thread([prepare] {
+    if (prepare != nullptr) prepare();
+    gWaiterTid = static_cast<pid_t>(syscall(SYS_gettid));
+    gWaiterStarted = true;
+    gWaiterFound = _FindMemory(const_cast<void*>(gHeldKey));
+  });
+  while (!gWaiterStarted) std::this_thread::yield();
+}
+
+// Seen by the holder while it keeps the shard: the waiter's state letters, each change once.
+std::string gStatesSeen;
+
+void pollUntilTheWaiterSleeps() {
+  startWaiter(nullptr);
+  // A waiter that never sleeps fails the test; this only bounds how long that takes to show.
+  for (int poll = 0; poll < 5000; ++poll) {
+    const char state = threadState(gWaiterTid);
+    if (gStatesSeen.empty() || gStatesSeen.back() != state) gStatesSeen += state;
+    if (state == 'S' || state == '?') return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+// A thread that finds a shard held spins briefly, then sleeps until the holder lets go,
+// rather than staying runnable for as long as the holder needs: a holder that has lost its
+// processor can then always get it back and finish.
+TEST(RegistryThreads, AThreadWaitingForAHeldShardSleepsUntilItIsReleased) {
+  gStatesSeen.clear();
+  ASSERT_TRUE(runWhileAShardIsHeld(pollUntilTheWaiterSleeps));
+  if (gStatesSeen.back() == '?') GTEST_SKIP() << "/proc/self/task/<tid>/stat is not readable";
+  EXPECT_EQ('S', gStatesSeen.back()) << "states seen while the shard was held: " << gStatesSeen;
+  EXPECT_EQ(7, gWaiterFound.load()) << "the waiter saw the registration the holder completed";
+}
+
+// The real-time case: the waiter runs under SCHED_FIFO on the holder's processor, so the
+// holder runs again only once the waiter sleeps (or, with a waiter that never sleeps, once
+// the kernel's real-time throttling takes the processor from it, which is when the holder
+// finds it still runnable).
+int gCpu = 0;
+std::string gFifoRefusal;
+
+void becomeRealTimeOnTheHoldersCpu() {
+  cpu_set_t cpus;
+  CPU_ZERO(&cpus);
+  CPU_SET(gCpu, &cpus);
+  pthread_setaffinity_np(pthread_self(), sizeof(cpus), &cpus);
+  sched_param param{};
+  param.sched_priority = sched_get_priority_min(SCHED_FIFO);
+  const int error = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+  if (error != 0) gFifoRefusal = std::strerror(error);
+}
+
+void startARealTimeWaiter() {
+  startWaiter(becomeRealTimeOnTheHoldersCpu);
+  gStatesSeen = threadState(gWaiterTid);
+}
+
+TEST(RegistryThreads, ARealTimeWaiterOnTheHoldersProcessorLetsTheHolderFinish) {
+  // Whether this process may run a SCHED_FIFO thread at all.
+  std::thread probe([] {
+    sched_param param{};
+    param.sched_priority = sched_get_priority_min(SCHED_FIFO);
+    const int error = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    if (error != 0) gFifoRefusal = std::strerror(error);
+  });
+  probe.join();
+  if (!gFifoRefusal.empty()) {
+    GTEST_SKIP() << "a SCHED_FIFO thread needs CAP_SYS_NICE or an RLIMIT_RTPRIO above 0 ("
+                 << gFifoRefusal << "); the waiting policy itself is tested beside this";
+  }
+  gStatesSeen.clear();
+  std::thread holder([] {
+    gCpu = sched_getcpu();
+    cpu_set_t cpus;
+    CPU_ZERO(&cpus);
+    CPU_SET(gCpu, &cpus);
+    pthread_setaffinity_np(pthread_self(), sizeof(cpus), &cpus);
+    gHeld = runWhileAShardIsHeld(startARealTimeWaiter);
+  });
+  holder.join();
+  ASSERT_TRUE(gHeld);
+  ASSERT_TRUE(gFifoRefusal.empty()) << gFifoRefusal;
+  if (gStatesSeen == "?") GTEST_SKIP() << "/proc/self/task/<tid>/stat is not readable";
+  EXPECT_EQ("S", gStatesSeen) << "the holder ran again while the real-time waiter was runnable";
+  EXPECT_EQ(7, gWaiterFound.load());
 }
 
 // A PDU carrying a list, so that copying it copies a list too.

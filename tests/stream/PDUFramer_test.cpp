@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "orvelpdu/buffer/ByteOrder.h"
 #include "support/FailingNew.h"
 #include "support/Hex.h"
 #include "support/TestPdu.h"
@@ -245,6 +247,79 @@ TEST(PDUFramer, GrowingByteByByteCopiesHeldBytesOnlyOnGeometricGrowth) {
   EXPECT_EQ(beforeNext, orvelpdu::test::allocationCount());
   EXPECT_EQ(big.size(), pdu.getLength());
   EXPECT_EQ(0, std::memcmp(big.data(), pdu.getBuffer(), big.size()));
+}
+
+// A frame of `length` bytes: its command length, then zero bytes.
+Bytes frameOf(std::uint32_t length) {
+  Bytes frame(length);
+  orvelpdu::detail::storeBig32(frame.data(), length);
+  return frame;
+}
+
+// Bytes a buffer's block holds: what releasing it gives back to the heap.
+long blockBytes(CIPByteBuffer& buffer) {
+  const long before = orvelpdu::test::liveBytes();
+  buffer.empty();
+  return before - orvelpdu::test::liveBytes();
+}
+
+// A receiver that queues the PDUs it is handed keeps no more than about each PDU's own bytes
+// alive: the last PDU of a large chunk, all that the framer then holds, takes the framer's
+// block with it only when that block is not much larger than the PDU.
+TEST(PDUFramer, EachPduHandedOutHoldsABlockNotMuchLargerThanItself) {
+  for (std::uint32_t length : {16u, 300u, 5000u}) {
+    for (size_t perChunk : {1u, 3u, 200u}) {
+      Bytes chunk;
+      for (size_t i = 0; i < perChunk; ++i) {
+        const Bytes frame = frameOf(length);
+        chunk.insert(chunk.end(), frame.begin(), frame.end());
+      }
+      PDUFramer framer;
+      CIPByteBuffer pdu;
+      for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(framer.feed(chunk.data(), chunk.size()));
+        for (size_t i = 0; i < perChunk; ++i) {
+          ASSERT_EQ(Result::kFrame, framer.next(pdu));
+          ASSERT_EQ(length, pdu.getLength());
+          // Allocator rounding aside, at most twice the PDU's bytes, or the smallest block
+          // a buffer grows into.
+          EXPECT_LE(blockBytes(pdu), std::max(2L * length, 512L) + 32)
+              << "PDU " << i << " of " << perChunk << " PDUs of " << length << " bytes";
+        }
+      }
+    }
+  }
+}
+
+// Frames of up to 1 MiB fed in 4 KiB chunks, drained after every chunk: the framer holds at
+// most one incomplete PDU plus one chunk, and its storage stays within twice that.
+TEST(PDUFramer, StorageStaysWithinTwiceOneIncompletePduAndOneChunk) {
+  constexpr size_t kChunk = 4096;
+  for (std::uint32_t length : {1u << 20, (1u << 20) - 1000, 70000u}) {
+    Bytes stream;
+    for (int i = 0; i < 4; ++i) {
+      const Bytes frame = frameOf(length);
+      stream.insert(stream.end(), frame.begin(), frame.end());
+    }
+    const long base = orvelpdu::test::liveBytes();
+    long peak = 0;
+    {
+      PDUFramer framer;
+      CIPByteBuffer pdu;
+      size_t frames = 0;
+      for (size_t pos = 0; pos < stream.size(); pos += kChunk) {
+        ASSERT_TRUE(framer.feed(stream.data() + pos, std::min(kChunk, stream.size() - pos)));
+        peak = std::max(peak, orvelpdu::test::liveBytes() - base);
+        while (framer.next(pdu) == Result::kFrame) {
+          ++frames;
+          pdu.empty();
+        }
+      }
+      ASSERT_EQ(4u, frames);
+    }
+    EXPECT_LE(peak, 2L * static_cast<long>(length + kChunk) + 4096)
+        << "frames of " << length << " bytes";
+  }
 }
 
 TEST(PDUFramer, AllocationFailureLosesNoByte) {

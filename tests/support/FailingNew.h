@@ -11,18 +11,24 @@
 namespace orvelpdu::test {
 
 // Arms the failure: the k-th allocation from now (k >= 1) throws, and so does none after it.
+// The calling thread's cached header blocks are freed first (orvelpdu/pdu/HeaderBlockCache.h),
+// so that every header the armed operation creates is allocated.
 void armAllocationFailure(long k);
 void disarmAllocationFailure();
 // True once an armed failure has been thrown since the last arming.
 bool allocationFailureFired();
 // Allocations made through the global operator new since the process started.
 long allocationCount();
+// Bytes held now by blocks from the global operator new (their usable size), for bounds on
+// the memory an object keeps.
+long liveBytes();
 
 // Address reuse on demand, for races between a free and a late bookkeeping call: the next
 // block released through the global operator delete (on any thread) is not freed at once.
 // Instead `whileKept(block)` runs on the releasing thread while the block is kept aside, and
 // the block is freed afterwards unless a thread that called takeKeptBlockNext() has been
-// handed it. One shot: the next release after that frees as usual.
+// handed it. One shot: the next release after that frees as usual. The calling thread's
+// header block cache is turned off, so that the headers it releases are freed.
 void keepNextFreedBlock(void (*whileKept)(void* block));
 // The calling thread's next allocation returns the kept block, when one is kept and large
 // enough; otherwise it allocates as usual.

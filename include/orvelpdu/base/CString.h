@@ -7,9 +7,17 @@
 // is valid until the string is next changed. Allocation failure throws std::bad_alloc and
 // leaves the string unchanged. A string holds at most 2^31 - 1 characters, what GetLength can
 // count: a text that would make it longer is refused the same way, never cut short.
+//
+// Binary interface. The accessors the buffer's C-string fields use (GetLength, IsEmpty, Empty,
+// GetBuffer, ReleaseBuffer, the conversion to const char*) are defined inline below; the
+// library still exports each of them. The one data member, a std::string of the C++ library's
+// current ABI, is therefore part of this library's ABI: it may change only with the library's
+// major version (its SONAME).
 #ifndef ORVELPDU_BASE_CSTRING_H_
 #define ORVELPDU_BASE_CSTRING_H_
 
+#include <cstddef>
+#include <cstring>
 #include <string>
 
 #include "orvelpdu/export.h"
@@ -28,17 +36,17 @@ class ORVELPDU_API CString {
   CString& operator=(const char* text);
   CString& operator+=(const char* text);
 
-  int GetLength() const;
-  bool IsEmpty() const;
-  void Empty();
+  ORVELPDU_INLINE_API int GetLength() const;
+  ORVELPDU_INLINE_API bool IsEmpty() const;
+  ORVELPDU_INLINE_API void Empty();
 
   // REQUIRES: minLength >= 0. Keeps the current characters; grows the length to minLength
   // when shorter, with NUL characters.
-  char* GetBuffer(int minLength);
+  ORVELPDU_INLINE_API char* GetBuffer(int minLength);
   // REQUIRES: newLength is -1 or at most the length that GetBuffer made room for.
-  void ReleaseBuffer(int newLength = -1);
+  ORVELPDU_INLINE_API void ReleaseBuffer(int newLength = -1);
 
-  operator const char*() const;  // NOLINT(google-explicit-constructor)
+  ORVELPDU_INLINE_API operator const char*() const;  // NOLINT(google-explicit-constructor)
 
   bool operator==(const char* text) const;
   bool operator==(const CString& other) const;
@@ -49,5 +57,27 @@ class ORVELPDU_API CString {
 
   std::string text_;
 };
+
+// ---- Inline accessors ----
+
+inline int CString::GetLength() const { return static_cast<int>(text_.size()); }
+
+inline bool CString::IsEmpty() const { return text_.empty(); }
+
+inline void CString::Empty() { text_.clear(); }
+
+inline char* CString::GetBuffer(int minLength) {
+  if (minLength > GetLength()) text_.resize(static_cast<std::size_t>(minLength));
+  return text_.data();
+}
+
+// The common case, a buffer filled to the length asked for, changes nothing.
+inline void CString::ReleaseBuffer(int newLength) {
+  const std::size_t n =
+      newLength < 0 ? std::strlen(text_.c_str()) : static_cast<std::size_t>(newLength);
+  if (n != text_.size()) text_.resize(n);
+}
+
+inline CString::operator const char*() const { return text_.c_str(); }
 
 #endif  // ORVELPDU_BASE_CSTRING_H_

@@ -5,7 +5,9 @@
 // Pointers are keys only: the registry never reads or writes through them, and it tolerates
 // pointers it does not know (unregistering one changes nothing but the call counter).
 // Every function is thread-safe: objects may be destroyed on any thread. There is no
-// process-wide lock: the registry is split by address into independently locked shards.
+// process-wide lock: the registry is split by address into independently locked shards. A
+// thread that finds its shard locked spins briefly and then sleeps until the holder lets go,
+// so a holder that loses its processor (even to a real-time waiter) always gets to finish.
 //
 // Registrations are counted per address. An address registered again before its
 // registration is undone (a block freed and its address handed to a new block on another

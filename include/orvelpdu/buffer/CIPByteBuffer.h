@@ -13,14 +13,17 @@
 // global operator delete. Appends cost amortised O(field width) (spare capacity grows
 // geometrically) and removals from the front cost O(field width) (a read offset; the dead
 // prefix is reclaimed when the buffer next needs room, by moving the held bytes to the front
-// of the block when they fill at most half of it, else by growing). The memory held stays
-// proportional to the largest length since the buffer was last emptied; a buffer that grows by
-// appending starts with room for 512 bytes, so that a typical PDU is built in one block. Removing
-// every byte into another buffer (removeBytes, removeBuffer) may hand the block itself over rather
-// than copy it. getBuffer() points at the first held byte and is valid only until the next
-// operation that changes the buffer. Every operation other than setBuffer, setLength and the
-// adopting constructor that leaves the length at 0 also releases the block, so getBuffer() is
-// then null.
+// of the block when they fill at most half of it, else by growing, also when the bytes
+// appended are the buffer's own). The memory held stays proportional to the largest length
+// since the buffer was last emptied: a block the buffer makes holds at most twice that
+// length, or 512 bytes when that is more; a buffer that grows by appending starts with room
+// for 512 bytes, so that a typical PDU is built in one block. Removing every byte into another
+// buffer (removeBytes, removeBuffer) hands the block itself over rather than copy the bytes
+// when the block is at most twice their number or 512 bytes, so the block a destination
+// receives is never much larger than what it holds. getBuffer() points at the first held byte and
+// is valid only until the next operation that changes the buffer. Every operation other than
+// setBuffer, setLength and the adopting constructor that leaves the length at 0 also releases the
+// block, so getBuffer() is then null.
 //
 // The buffer a TLV value parser is handed (CTLV::setValueData) may show the value's bytes where
 // they lie in the input rather than a copy. It behaves in every operation as a buffer owning
@@ -37,7 +40,8 @@
 // as the operation's comment says. A buffer is used by one thread at a time.
 //
 // Binary interface. The hot operations (fixed-width appends, reads and removes and their
-// stream operators, the length and block accessors, the default constructor, appendBuffer)
+// stream operators, the length and block accessors, the default constructor, appendBuffer,
+// appending a CString's C-string field)
 // are defined inline below, so a client compiles them into its own code: each checks for the
 // common case (room behind the held bytes, enough bytes held) and calls the library only
 // when the block must grow or the buffer is short. The library still exports every one of
@@ -47,6 +51,7 @@
 #ifndef ORVELPDU_BUFFER_CIPBYTEBUFFER_H_
 #define ORVELPDU_BUFFER_CIPBYTEBUFFER_H_
 
+#include <cstdint>
 #include <cstring>
 
 #include "orvelpdu/base/CBaseObj.h"
@@ -140,7 +145,7 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   void appendCString(char* s);
   // All characters `s` holds by its length count, NUL bytes included, without a terminating
   // NUL; afterwards `s` holds only the text before its first NUL (its length is recounted).
-  void appendCString(CString& s);
+  ORVELPDU_INLINE_API void appendCString(CString& s);
 
   // ---- Reading at the front, without removing ----
 
@@ -237,10 +242,13 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   static const unsigned char SZ_INT;
   static const unsigned char SZ_LONG64;
 
-  // True when `count` (>= 0) more bytes fit behind the held ones in the held block.
+  // True when `count` (> 0) more bytes fit behind the held ones in the held block: one
+  // comparison of addresses, as signed 64-bit numbers. Without a block the block's end counts
+  // as 0 (no block, capacity 0) or below (lent bytes, negative capacity), which no bytes fit
+  // behind.
   bool hasRoom(unsigned int count) const {
-    return block_ != nullptr && static_cast<long long>(count) <=
-                                    capacity_ - (buffer - block_) - static_cast<long long>(length);
+    return static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(buffer)) + length + count <=
+           static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(block_)) + capacity_;
   }
   // Makes room for `count` (> 0) more bytes behind the held ones, moving the held bytes to a
   // larger block when needed. Returns the block that was left, which the caller releases
@@ -276,8 +284,9 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   // released, moved or written. Reads and removals from the front use them where they lie;
   // every other change, and the writable getBuffer(), first copies them into a block.
   unsigned char* block_;
-  // Bytes usable from `block_` on, when `sizeKnown_`. For lent bytes: the number lent, counted
-  // from the first one lent, so the lent bytes start `capacity_ - length` before `buffer`.
+  // Bytes usable from `block_` on, when `sizeKnown_`. For lent bytes: minus the number lent,
+  // counted from the first one lent, so the lent bytes start `-capacity_ - length` before
+  // `buffer`; negative, so that no room check ever finds room among them.
   int capacity_;
   bool sizeKnown_;  // false for a block handed in by the caller
 };
@@ -351,39 +360,59 @@ inline int CIPByteBuffer::readInt() const {
                     : static_cast<int>(orvelpdu::detail::loadBig32(buffer));
 }
 
-// A remove that takes the last held bytes (or finds too few) empties the buffer, which
-// releases the block: that is the library's call.
+// One comparison on the common path, more bytes held than the field takes. A remove that
+// takes the last held bytes (or finds too few) empties the buffer, which releases the block:
+// that is the library's call.
 inline unsigned char CIPByteBuffer::removeByte() {
-  const unsigned char v = readByte();
   if (length > 1) {
+    const unsigned char v = buffer[0];
     buffer += 1;
     length -= 1;
-  } else {
-    empty();
+    return v;
   }
+  const unsigned char v = readByte();
+  empty();
   return v;
 }
 
 inline short CIPByteBuffer::removeShort() {
-  const int v = readShort();
   if (length > 2) {
+    const std::uint16_t v = orvelpdu::detail::loadBig16(buffer);
     buffer += 2;
     length -= 2;
-  } else {
-    empty();
+    return static_cast<short>(v);
   }
+  const int v = readShort();
+  empty();
   return static_cast<short>(static_cast<std::uint16_t>(v));
 }
 
 inline int CIPByteBuffer::removeInt() {
-  const int v = readInt();
   if (length > 4) {
+    const std::uint32_t v = orvelpdu::detail::loadBig32(buffer);
     buffer += 4;
     length -= 4;
-  } else {
-    empty();
+    return static_cast<int>(v);
   }
+  const int v = readInt();
+  empty();
   return v;
+}
+
+// The characters are copied out of the string, never from this buffer's block, so that the
+// common case needs no overlap check.
+inline void CIPByteBuffer::appendCString(CString& s) {
+  const int count = s.GetLength();
+  const char* text = s.GetBuffer(count);
+  if (count > 0) {
+    if (hasRoom(static_cast<unsigned int>(count))) {
+      std::memcpy(buffer + length, text, static_cast<std::size_t>(count));
+      length += static_cast<unsigned int>(count);
+    } else {
+      appendRaw(text, count);
+    }
+  }
+  s.ReleaseBuffer();
 }
 
 inline int CIPByteBuffer::operator<<(int const& v) {

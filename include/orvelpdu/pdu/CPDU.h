@@ -10,9 +10,10 @@
 // the header's default, and a PDU that never touches its header costs nothing and makes no
 // registry call. A copy (copy constructor or operator=) refers to its source's very header
 // object, so a later change through either PDU is seen through both; ownership is shared by
-// count: the last PDU that lets a header go destroys it (freeing its storage) and
-// then unregisters it with _DelMemory(same pointer value), so every header is destroyed and
-// unregistered exactly once. A copy of a PDU without a header has none either.
+// count: the last PDU that lets a header go destroys it, then unregisters it with
+// _DelMemory(same pointer value), and only then releases its storage, so that the address is
+// not reused while the registration is pending. Every header is destroyed and unregistered
+// exactly once. A copy of a PDU without a header has none either.
 //
 // Sequence numbers. assignSequenceNumber draws the counter's next value, one atomic
 // read-modify-write of CPDU::sequenceNumber, and stores it in the header. Drawn numbers lie

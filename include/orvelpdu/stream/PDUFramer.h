@@ -12,11 +12,14 @@
 // next() hands out the PDUs before the bad header, then answers kFramingError from then on,
 // feed() ignores every byte, and the bytes held are released. The caller disconnects.
 //
-// Cost and memory: each received byte is copied into the framer once and out once (a PDU that
-// fills what the framer holds is handed over without a copy), so framing costs amortised O(1)
-// per byte whatever the chunking. A caller that drains next() after every feed() makes the
-// framer hold at most one incomplete PDU (below the maximum frame length) plus one chunk; its
-// storage, grown geometrically, is at most about twice that.
+// Cost and memory: each received byte is copied into the framer once and out once, so framing
+// costs amortised O(1) per byte whatever the chunking. A PDU that is all the framer holds takes
+// the framer's storage with it, without a copy, when that storage is at most twice the PDU's
+// bytes or 512 bytes; otherwise it is copied, so a PDU handed out never keeps more than that
+// alive, and the framer keeps its storage, up to 64 KiB, for the chunks still to come. A caller
+// that drains next() after every feed() makes the framer hold at most one incomplete PDU (below the
+// maximum frame length) plus one chunk; its storage, grown geometrically from the bytes it must
+// hold, is at most twice that, or 512 bytes.
 //
 // std::bad_alloc from storing bytes passes through feed() with nothing of the chunk stored,
 // and through next() with the PDU still held, so a retry loses nothing. A framer is used by

@@ -8,11 +8,14 @@
 #include <cstdlib>
 #include <new>
 
+#include "orvelpdu/pdu/HeaderBlockCache.h"
+
 namespace {
 
 std::atomic<long> gCountdown{0};  // 0: unarmed; otherwise allocations left before failing
 std::atomic<bool> gFired{false};
 std::atomic<long> gAllocations{0};
+std::atomic<long> gLiveBytes{0};
 
 // keepNextFreedBlock: the callback to run on the next release, and the block kept meanwhile.
 std::atomic<void (*)(void*)> gWhileKept{nullptr};
@@ -26,18 +29,24 @@ void* takeKept(std::size_t size) {
   return gKept.compare_exchange_strong(kept, nullptr) ? kept : nullptr;
 }
 
+// A kept block counts as live until it is freed: handed to another thread, it stays so.
+void freeBlock(void* p) {
+  if (p == nullptr) return;
+  gLiveBytes.fetch_sub(static_cast<long>(malloc_usable_size(p)), std::memory_order_relaxed);
+  std::free(p);
+}
+
 void release(void* p) {
   void (*whileKept)(void*) = gWhileKept.load();
   if (p == nullptr || whileKept == nullptr ||
       !gWhileKept.compare_exchange_strong(whileKept, nullptr)) {
-    std::free(p);
+    freeBlock(p);
     return;
   }
   gKept = p;
   whileKept(p);
   // Freed here unless another thread took it over.
-  void* left = gKept.exchange(nullptr);
-  std::free(left);
+  freeBlock(gKept.exchange(nullptr));
 }
 
 void* allocate(std::size_t size) {
@@ -57,6 +66,7 @@ void* allocate(std::size_t size) {
   }
   void* p = std::malloc(size == 0 ? 1 : size);
   if (p == nullptr) throw std::bad_alloc();
+  gLiveBytes.fetch_add(static_cast<long>(malloc_usable_size(p)), std::memory_order_relaxed);
   return p;
 }
 
@@ -64,7 +74,10 @@ void* allocate(std::size_t size) {
 
 namespace orvelpdu::test {
 
+// The calling thread's cached header blocks are freed first, so that an armed run meets
+// every header allocation its operation makes, as without the cache.
 void armAllocationFailure(long k) {
+  orvelpdu::releaseCachedHeaderBlocks();
   gFired = false;
   gCountdown = k;
 }
@@ -75,7 +88,14 @@ bool allocationFailureFired() { return gFired; }
 
 long allocationCount() { return gAllocations.load(std::memory_order_relaxed); }
 
-void keepNextFreedBlock(void (*whileKept)(void* block)) { gWhileKept = whileKept; }
+long liveBytes() { return gLiveBytes.load(std::memory_order_relaxed); }
+
+// The releasing thread is the caller: its header blocks must reach operator delete, so its
+// header block cache is turned off for good.
+void keepNextFreedBlock(void (*whileKept)(void* block)) {
+  orvelpdu::setHeaderBlockCacheEnabled(false);
+  gWhileKept = whileKept;
+}
 
 void takeKeptBlockNext() { tTakeKept = true; }
 
