@@ -39,13 +39,7 @@ void exchange(benchmark::State& state) {
 }
 
 void libraryExchange(benchmark::State& state) {
-  struct Client : loopback::LibraryClient {
-    Client() : LibraryClient(false) {}
-  };
-  struct Server : loopback::LibraryServer {
-    Server() : LibraryServer(false) {}
-  };
-  exchange<Client, Server>(state);
+  exchange<loopback::LibraryClient, loopback::LibraryServer>(state);
 }
 
 void handExchange(benchmark::State& state) {

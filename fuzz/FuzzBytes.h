@@ -2,6 +2,7 @@
 #ifndef ORVELPDU_FUZZ_FUZZBYTES_H_
 #define ORVELPDU_FUZZ_FUZZBYTES_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -48,6 +49,23 @@ inline Bytes bigEndian(uint32_t v, int width) {
   }
   return out;
 }
+
+// Chunk sizes, as a socket might hand received bytes over, from a small generator: mostly
+// small, sometimes large, never 0.
+class Chunks {
+ public:
+  explicit Chunks(uint32_t seed) : state_(seed | 1u) {}
+  size_t next(size_t left) {
+    state_ ^= state_ << 13;
+    state_ ^= state_ >> 17;
+    state_ ^= state_ << 5;
+    const size_t size = state_ % 8 == 0 ? 1 + state_ % 4096 : 1 + state_ % 9;
+    return size < left ? size : left;
+  }
+
+ private:
+  uint32_t state_;
+};
 
 }  // namespace orvelpdu::fuzz
 

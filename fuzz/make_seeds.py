@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the hand-made seed inputs of the header, tlv, list, example, stream and describe fuzz targets into
+"""Writes the hand-made seed inputs of the header, tlv, list, example, stream, describe and endpoint fuzz targets into
 fuzz/corpus/<target>/, each file named by the SHA-1 of its bytes (as libFuzzer names the inputs
 it adds). Valid encodings and the edge cases of each wire form; run again after changing it."""
 import hashlib
@@ -158,6 +158,29 @@ def describe_seeds():
         header(16 + len(ack), 0x80000101, 0, 3) + ack,
         header(20, 0x80000101, 0, 3) + be32(1),
     ]
+def endpoint_seeds():
+    # Byte 0 picks the maximum frame length, bytes 1-4 seed the chunk sizes, byte 5 says how
+    # many requests (Ping, numbered from 1; 1, 4, 7... cancelled) are in flight; then the stream.
+    def ping(command_id, sequence, value):
+        return header(20, command_id, 0, sequence) + be32(value)
+
+    def note(sequence, text):
+        return header(16 + len(text), 0x102, 0, sequence) + text
+
+    answers = b"".join(ping(0x80000015, n, n) for n in range(1, 8))
+    mixed = (ping(0x15, 9, 5) + answers + ping(0x80000015, 2, 0) + note(3, b"hi\x00") +
+             note(4, b"no nul") + ping(0x77, 5, 0) + header(18, 0x15, 0, 6) + b"\x00\x01" +
+             header(24, 0x15, 0, 7) + bytes(8))
+    seeds = [bytes([4]) + be32(0x12345678) + bytes([6]) + mixed]
+    for maximum in (0, 1, 2, 3, 5):
+        seeds.append(bytes([maximum]) + be32(7) + bytes([15]) + mixed)
+    seeds += [
+        bytes([4]) + be32(3) + bytes([2]) + answers + be32(8) + mixed,   # length 8
+        bytes([4]) + be32(3) + bytes([0]) + mixed[:-5],                  # cut inside a PDU
+        bytes([2]) + be32(3) + bytes([3]) + ping(0x15, 1, 1) + header(65, 0x15),
+        bytes([4]) + be32(9) + bytes([1]) + be32(0xFFFFFFFF) + mixed,
+    ]
+    return seeds
 
 
 def write(target, seeds):
@@ -174,3 +197,4 @@ if __name__ == "__main__":
     write("example", example_seeds())
     write("stream", stream_seeds())
     write("describe", describe_seeds())
+    write("endpoint", endpoint_seeds())

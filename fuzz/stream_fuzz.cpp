@@ -31,24 +31,9 @@ using orvelpdu::PDUFramer;
 using orvelpdu::fuzz::bufferOf;
 using orvelpdu::fuzz::Bytes;
 using orvelpdu::fuzz::check;
+using orvelpdu::fuzz::Chunks;
 using orvelpdu::fuzz::contentOf;
 using orvelpdu::fuzz::loadBig;
-
-// Chunk sizes from a small generator: mostly small, sometimes large, never 0.
-class Chunks {
- public:
-  explicit Chunks(uint32_t seed) : state_(seed | 1u) {}
-  size_t next(size_t left) {
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 17;
-    state_ ^= state_ << 5;
-    const size_t size = state_ % 8 == 0 ? 1 + state_ % 4096 : 1 + state_ % 9;
-    return size < left ? size : left;
-  }
-
- private:
-  uint32_t state_;
-};
 
 struct FramerOutcome {
   std::vector<Bytes> pdus;

@@ -1,10 +1,10 @@
 #include "LibraryCodec.h"
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "common/Printable.h"
-#include "textmsg/SubmitText.h"
-#include "textmsg/SubmitTextResp.h"
 
 namespace loopback {
 namespace {
@@ -16,50 +16,54 @@ CString stringOf(const std::string& s) {
   return out;
 }
 
-void append(const CIPByteBuffer& b, Bytes& out) {
-  out.insert(out.end(), b.getBuffer(), b.getBuffer() + b.getLength());
+bool answers(std::uint32_t responseId, std::uint32_t requestId) {
+  return responseId == textmsg::SubmitTextResp::kCommandId &&
+         requestId == textmsg::SubmitText::kCommandId;
 }
 
-bool sameBytes(const CIPByteBuffer& a, const CIPByteBuffer& b) {
-  return a.getLength() == b.getLength() &&
-         std::memcmp(a.getBuffer(), b.getBuffer(), a.getLength()) == 0;
+// Hands the endpoint's bytes to write over to `out`.
+void takePending(orvelpdu::Endpoint& endpoint, Bytes& out) {
+  out.insert(out.end(), endpoint.pending(), endpoint.pending() + endpoint.pendingSize());
+  endpoint.consumePending(endpoint.pendingSize());
 }
 
-// Parses the framed PDU in `frame` into `pdu` and checks that it encodes back to the same
-// bytes; `frame` is consumed either way.
-template <class Pdu>
-bool parseAndCheck(CIPByteBuffer& frame, Pdu& pdu, bool verify, CIPByteBuffer& scratch,
-                   std::string& error) {
-  CIPByteBuffer received;
-  if (verify) received = frame;
-  if (pdu.setData(frame) == 0) {
-    error = "malformed PDU: " + pdu.result().reason();
-    return false;
-  }
-  if (!verify) return true;
-  scratch.empty();
-  if (pdu.getData(scratch) == 0 || !sameBytes(scratch, received)) {
-    error = "a PDU does not encode back to the bytes received";
-    return false;
-  }
-  return true;
+// What an error handler reports: the reason, and a framing error by its own name.
+std::string describeError(const orvelpdu::Result& why) {
+  if (why.outcome() == orvelpdu::Outcome::kFramingError) return "framing error: " + why.reason();
+  return "malformed PDU: " + why.reason();
 }
 
-std::string framingError(const orvelpdu::PDUFramer& framer) {
-  return "framing error: command length " + std::to_string(framer.badLength()) +
-         " at stream offset " + std::to_string(framer.badOffset());
-}
-
-// True with the next whole PDU in `pdu`. Otherwise false, with `more` true when the framer
-// needs more bytes, or false and the framing error in `error`.
-bool nextFrame(orvelpdu::PDUFramer& framer, CIPByteBuffer& pdu, bool& more, std::string& error) {
-  const auto result = framer.next(pdu);
-  more = result == orvelpdu::PDUFramer::Result::kNeedMore;
-  if (result == orvelpdu::PDUFramer::Result::kFramingError) error = framingError(framer);
-  return result == orvelpdu::PDUFramer::Result::kFrame;
+// The exchange's clock is its own deadline; requests are never expired one by one.
+orvelpdu::Endpoint::TimePoint farDeadline() {
+  return std::chrono::steady_clock::now() + std::chrono::hours(24);
 }
 
 }  // namespace
+
+LibraryClient::LibraryClient() : endpoint_(answers, kWindow) {
+  endpoint_.onResponse<textmsg::SubmitTextResp>(
+      [this](textmsg::SubmitTextResp& response, const orvelpdu::OutstandingRequest& request) {
+        if (!error_.empty()) return;
+        const auto expected = expected_.find(request.sequenceNumber);
+        if (expected == expected_.end() || !(response.messageId == expected->second.c_str())) {
+          // The id is the peer's text, bound for the terminal: escaped and shortened.
+          error_ = "response " + std::to_string(request.sequenceNumber) + " carries message id " +
+                   textmsg::printable(response.messageId);
+          return;
+        }
+        expected_.erase(expected);
+        ++answered_;
+      });
+  endpoint_.onStray([this](const orvelpdu::HeaderFields& header, orvelpdu::ResponseMatch) {
+    if (error_.empty()) {
+      error_ = "a response pairs with no outstanding request (sequence number " +
+               std::to_string(header.sequenceNumber) + ")";
+    }
+  });
+  endpoint_.onError([this](const orvelpdu::HeaderFields&, const orvelpdu::Result& why) {
+    if (error_.empty()) error_ = describeError(why);
+  });
+}
 
 void LibraryClient::encodeRequest(const RequestContent& content, Bytes& out) {
   textmsg::SubmitText request;
@@ -73,39 +77,29 @@ void LibraryClient::encodeRequest(const RequestContent& content, Bytes& out) {
   if (content.hasReference) request.reference.setValue(content.reference);
   if (content.hasCallback) request.callback.setValue(stringOf(content.callback));
   if (content.reportWanted) request.reportWanted.setValue(0);
-  request.assignSequenceNumber();
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    expected_[request.getSequenceNumber()] =
-        messageIdFor(request.getSequenceNumber(), content.text.size(), content.recipients.size());
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (endpoint_.window().outstanding() < kWindow || !error_.empty()) {
+        if (!endpoint_.sendRequest(request, farDeadline())) return;
+        const auto sequence = static_cast<std::uint32_t>(request.getSequenceNumber());
+        expected_[sequence] = messageIdFor(request.getSequenceNumber(), content.text.size(),
+                                           content.recipients.size());
+        takePending(endpoint_, out);
+        return;
+      }
+    }
+    // The window is full: the reading thread frees a place with every answer.
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
   }
-  request_.empty();
-  if (request.getData(request_) == 1) append(request_, out);
 }
 
 bool LibraryClient::receive(const std::uint8_t* data, std::size_t size, std::string& error) {
-  framer_.feed(data, size);
-  for (;;) {
-    bool more = false;
-    if (!nextFrame(framer_, pdu_, more, error)) return more;
-    textmsg::SubmitTextResp response;
-    if (!parseAndCheck(pdu_, response, verify_, encoded_, error)) return false;
-    std::lock_guard<std::mutex> lock(mutex_);
-    const auto request = expected_.find(response.getSequenceNumber());
-    if (request == expected_.end()) {
-      error = "a response pairs with no outstanding request (sequence number " +
-              std::to_string(response.getSequenceNumber()) + ")";
-      return false;
-    }
-    if (!(response.messageId == request->second.c_str())) {
-      // The id is the peer's text, bound for the terminal: escaped and shortened.
-      error = "response " + std::to_string(request->first) + " carries message id " +
-              textmsg::printable(response.messageId) + ", not " + request->second;
-      return false;
-    }
-    expected_.erase(request);
-    ++answered_;
-  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  endpoint_.receive(data, size);
+  if (error_.empty()) return true;
+  error = error_;
+  return false;
 }
 
 std::size_t LibraryClient::outstanding() const {
@@ -113,34 +107,37 @@ std::size_t LibraryClient::outstanding() const {
   return expected_.size();
 }
 
+LibraryServer::LibraryServer() : endpoint_(answers, 1) {
+  endpoint_.onRequest<textmsg::SubmitText>(
+      [this](textmsg::SubmitText& request, const orvelpdu::HeaderFields& header) {
+        response_.setSequenceNumber(static_cast<int>(header.sequenceNumber));
+        // The id names what the server received, so the client can tell it was its request.
+        response_.messageId = messageIdFor(request.getSequenceNumber(),
+                                           static_cast<std::size_t>(request.text.GetLength()),
+                                           static_cast<std::size_t>(request.recipients.getCount()))
+                                  .c_str();
+        const orvelpdu::Result sent = endpoint_.send(response_);
+        if (!sent && error_.empty()) error_ = "a response does not encode: " + sent.reason();
+        ++served_;
+      });
+  endpoint_.onError([this](const orvelpdu::HeaderFields&, const orvelpdu::Result& why) {
+    if (error_.empty()) error_ = describeError(why);
+  });
+}
+
 bool LibraryServer::serve(const std::uint8_t* data, std::size_t size, Bytes& out,
                           std::string& error) {
-  framer_.feed(data, size);
-  for (;;) {
-    bool more = false;
-    if (!nextFrame(framer_, pdu_, more, error)) return more;
-    textmsg::SubmitText request;
-    if (!parseAndCheck(pdu_, request, verify_, encoded_, error)) return false;
-    textmsg::SubmitTextResp response(request);
-    // The id names what the server received, so the client can tell it was its request.
-    response.messageId = messageIdFor(request.getSequenceNumber(),
-                                      static_cast<std::size_t>(request.text.GetLength()),
-                                      static_cast<std::size_t>(request.recipients.getCount()))
-                             .c_str();
-    encoded_.empty();
-    if (response.getData(encoded_) == 0) {
-      error = "a response does not encode: " + response.result().reason();
-      return false;
-    }
-    append(encoded_, out);
-    ++served_;
-  }
+  endpoint_.receive(data, size);
+  takePending(endpoint_, out);
+  if (error_.empty()) return true;
+  error = error_;
+  return false;
 }
 
 bool LibraryServer::endOfStream(std::string& error) {
-  if (framer_.buffered() == 0) return true;
-  error =
-      "truncated PDU: the stream ended " + std::to_string(framer_.buffered()) + " bytes into a PDU";
+  if (endpoint_.buffered() == 0) return true;
+  error = "truncated PDU: the stream ended " + std::to_string(endpoint_.buffered()) +
+          " bytes into a PDU";
   return false;
 }
 
