@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "orvelpdu/buffer/CheckedReads.h"
 #include "common/Printable.h"
+#include "orvelpdu/buffer/CheckedReads.h"
 #include "textmsg/SubmitText.h"
 #include "textmsg/SubmitTextResp.h"
 #include "textmsg/WireHex.h"
