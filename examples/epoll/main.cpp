@@ -6,7 +6,12 @@
 //       runs the server in a child process under N good clients (100) of N requests each
 //       (100) and four bad peers, checks what both sides saw, and exits 0 when it passed
 //
-// Exit status: 0 success, 1 a failed run, 2 bad arguments.
+//   epoll_exchange --help
+//       the usage
+//
+// Every option takes a decimal integer within its range. Exit status: 0 success, 1 a failed
+// run, 2 bad arguments.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,30 +19,56 @@
 
 #include "LoadTest.h"
 #include "Server.h"
+#include "common/Options.h"
+#include "common/Printable.h"
 
 namespace {
 
-int usage() {
-  std::fprintf(stderr,
-               "usage: epoll_exchange serve [--port N]\n"
-               "       epoll_exchange test [--clients N] [--requests N] [--deadline SECONDS]\n");
+using textmsg::Range;
+
+const char kUsage[] =
+    "usage: epoll_exchange serve [--port N]\n"
+    "       epoll_exchange test [--clients N] [--requests N] [--deadline SECONDS]\n"
+    "       epoll_exchange --help\n"
+    "Every option takes a decimal integer within its range.\n";
+
+constexpr Range kPort{"--port", 0, 65535};
+constexpr Range kClients{"--clients", 1, 900};
+constexpr Range kRequests{"--requests", 1, 1000000};
+constexpr Range kDeadline{"--deadline", 1, 3600};
+
+// Refuses the command line: the reason, then the usage; the exit status 2.
+int refuse(const std::string& why) {
+  std::fprintf(stderr, "epoll_exchange: %s\n", why.c_str());
+  std::fputs(kUsage, stderr);
   return 2;
 }
 
-// The number after `option`, or false when it is missing or not a number in [low, high].
-bool number(int argc, char** argv, int& i, double low, double high, double& out) {
-  if (i + 1 >= argc) return false;
-  char* end = nullptr;
-  out = std::strtod(argv[++i], &end);
-  return end != argv[i] && *end == '\0' && out >= low && out <= high;
+// The value of the option at argv[i] (one of `ranges`), moving `i` past it; false with `why`.
+bool option(int argc, char** argv, int& i, const Range* const* ranges, const Range*& which,
+            std::uint64_t& value, std::string& why) {
+  which = nullptr;
+  for (const Range* const* r = ranges; *r != nullptr; ++r) {
+    if (std::strcmp(argv[i], (*r)->name) == 0) which = *r;
+  }
+  if (which == nullptr) {
+    why = "unknown option \"" + textmsg::printable(std::string(argv[i])) + "\"";
+    return false;
+  }
+  if (i + 1 >= argc) {
+    why = std::string(which->name) + " lacks its value";
+    return false;
+  }
+  return textmsg::parseInteger(argv[++i], *which, value, why);
 }
 
 int serve(int argc, char** argv) {
-  double port = 0;
+  const Range* const ranges[] = {&kPort, nullptr};
+  std::uint64_t port = 0;
   for (int i = 2; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--port") != 0 || !number(argc, argv, i, 0, 65535, port)) {
-      return usage();
-    }
+    const Range* which = nullptr;
+    std::string why;
+    if (!option(argc, argv, i, ranges, which, port, why)) return refuse(why);
   }
   epollserver::Server server;
   std::string error;
@@ -55,19 +86,16 @@ int serve(int argc, char** argv) {
 }
 
 int test(int argc, char** argv) {
+  const Range* const ranges[] = {&kClients, &kRequests, &kDeadline, nullptr};
   epollserver::LoadOptions options;
   for (int i = 2; i < argc; ++i) {
-    double value = 0;
-    if (std::strcmp(argv[i], "--clients") == 0 && number(argc, argv, i, 1, 900, value)) {
-      options.clients = static_cast<int>(value);
-    } else if (std::strcmp(argv[i], "--requests") == 0 &&
-               number(argc, argv, i, 1, 1000000, value)) {
-      options.requests = static_cast<int>(value);
-    } else if (std::strcmp(argv[i], "--deadline") == 0 && number(argc, argv, i, 1, 3600, value)) {
-      options.deadline = value;
-    } else {
-      return usage();
-    }
+    const Range* which = nullptr;
+    std::uint64_t value = 0;
+    std::string why;
+    if (!option(argc, argv, i, ranges, which, value, why)) return refuse(why);
+    if (which == &kClients) options.clients = static_cast<int>(value);
+    if (which == &kRequests) options.requests = static_cast<int>(value);
+    if (which == &kDeadline) options.deadline = static_cast<double>(value);
   }
   return epollserver::runLoadTest(options);
 }
@@ -75,7 +103,12 @@ int test(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (textmsg::asksForHelp(argc, argv, 1)) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   if (argc >= 2 && std::strcmp(argv[1], "serve") == 0) return serve(argc, argv);
   if (argc >= 2 && std::strcmp(argv[1], "test") == 0) return test(argc, argv);
-  return usage();
+  return refuse(argc >= 2 ? "unknown command \"" + textmsg::printable(std::string(argv[1])) + "\""
+                          : "a command is needed");
 }

@@ -20,6 +20,7 @@
 
 #include "Exchange.h"
 #include "LibraryCodec.h"
+#include "common/Options.h"
 #include "common/Printable.h"
 
 namespace {
@@ -41,12 +42,8 @@ const char kUsage[] =
 
 constexpr std::uint64_t kMaxUint32 = 0xFFFFFFFFu;
 
-// What one option (or PORT) accepts.
-struct Range {
-  const char* name;
-  std::uint64_t least;
-  std::uint64_t most;
-};
+using textmsg::parseInteger;
+using textmsg::Range;
 
 constexpr Range kCount{"--count", 1, kMaxUint32};
 constexpr Range kSeed{"--seed", 0, kMaxUint32};
@@ -59,22 +56,6 @@ int refuse(const std::string& why) {
   std::fprintf(stderr, "loopback_exchange: %s\n", why.c_str());
   std::fputs(kUsage, stderr);
   return 2;
-}
-
-// The decimal integer `text` spells, digits alone, when it lies within `range`; otherwise
-// false and `why` names the option and the text given (escaped: it is shown on a terminal).
-bool parseInteger(const char* text, const Range& range, std::uint64_t& out, std::string& why) {
-  const char* const end = text + std::strlen(text);
-  std::uint64_t value = 0;
-  const auto [stop, error] = std::from_chars(text, end, value);
-  if (error != std::errc() || stop != end || value < range.least || value > range.most) {
-    why = std::string(range.name) + " takes an integer from " + std::to_string(range.least) +
-          " to " + std::to_string(range.most) + ", not \"" +
-          textmsg::printable(text, static_cast<std::size_t>(end - text)) + "\"";
-    return false;
-  }
-  out = value;
-  return true;
 }
 
 // Reads the options from argv[first] on into `options`; false with `why` on the first that
@@ -104,13 +85,6 @@ bool parseOptions(int argc, char** argv, int first, loopback::ExchangeOptions& o
     if (range == &kChunk) options.largestChunk = static_cast<std::size_t>(value);
   }
   return true;
-}
-
-bool asksForHelp(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
-  }
-  return false;
 }
 
 int finish(const char* role, const loopback::ExchangeReport& report) {
@@ -160,7 +134,7 @@ int runClient(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (asksForHelp(argc, argv)) {
+  if (textmsg::asksForHelp(argc, argv, 1)) {
     std::fputs(kUsage, stdout);
     return 0;
   }
