@@ -33,3 +33,10 @@ CString& CString::operator+=(const char* text) {
 bool CString::operator==(const char* text) const { return text_ == (text == nullptr ? "" : text); }
 
 bool CString::operator==(const CString& other) const { return text_ == other.text_; }
+
+// Out of line on purpose: inlined, GCC 12 at -O2 takes the returned pointer for the string's
+// 16-byte inline storage and warns (-Wstringop-overflow) on every caller that copies into it.
+char* CString::GetBuffer(int minLength) {
+  if (minLength > GetLength()) text_.resize(static_cast<std::size_t>(minLength));
+  return text_.data();
+}

@@ -9,7 +9,7 @@
 // count: a text that would make it longer is refused the same way, never cut short.
 //
 // Binary interface. The accessors the buffer's C-string fields use (GetLength, IsEmpty, Empty,
-// GetBuffer, ReleaseBuffer, the conversion to const char*) are defined inline below; the
+// ReleaseBuffer, the conversion to const char*) are defined inline below; the
 // library still exports each of them. The one data member, a std::string of the C++ library's
 // current ABI, is therefore part of this library's ABI: it may change only with the library's
 // major version (its SONAME).
@@ -42,7 +42,7 @@ class ORVELPDU_API CString {
 
   // REQUIRES: minLength >= 0. Keeps the current characters; grows the length to minLength
   // when shorter, with NUL characters.
-  ORVELPDU_INLINE_API char* GetBuffer(int minLength);
+  char* GetBuffer(int minLength);
   // REQUIRES: newLength is -1 or at most the length that GetBuffer made room for.
   ORVELPDU_INLINE_API void ReleaseBuffer(int newLength = -1);
 
@@ -65,11 +65,6 @@ inline int CString::GetLength() const { return static_cast<int>(text_.size()); }
 inline bool CString::IsEmpty() const { return text_.empty(); }
 
 inline void CString::Empty() { text_.clear(); }
-
-inline char* CString::GetBuffer(int minLength) {
-  if (minLength > GetLength()) text_.resize(static_cast<std::size_t>(minLength));
-  return text_.data();
-}
 
 // The common case, a buffer filled to the length asked for, changes nothing.
 inline void CString::ReleaseBuffer(int newLength) {
