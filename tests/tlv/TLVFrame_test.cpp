@@ -226,3 +226,34 @@ TEST(TLVFrame, AStreamOfFramesParsesTheSameWhetherWholeOrGrowingByteByByte) {
 }
 
 }  // namespace
+
+// A value handed over where it lies belongs to the caller: a parser that writes to its buffer
+// (appends, or takes the writable pointer) works on a copy, for a frame at the front of a
+// buffer and for value bytes lent on their own alike.
+class ScribblingTLV : public CTLV {
+ public:
+  int setValueData(CIPByteBuffer& buffer) override {
+    buffer.removeByte();
+    buffer.appendByte(0xEE);
+    buffer.getBuffer()[0] = 0xEE;
+    seen = hexOf(buffer);
+    markValueSet();
+    return 1;
+  }
+  int getValueData(CIPByteBuffer&) override { return 1; }
+  std::string seen;
+};
+
+TEST(TLVFrame, AParserThatWritesToItsValueNeverWritesToTheInput) {
+  CIPByteBuffer in = bufferFromHex("0007 0002 AB CD 11");
+  ScribblingTLV framed;
+  EXPECT_EQ(TLVFrameResult::kTaken, parseTLVFrame(in, framed));
+  EXPECT_EQ("EE EE", framed.seen);
+  EXPECT_EQ("11", hexOf(in));
+
+  const CIPByteBuffer bytes = bufferFromHex("AB CD 11");
+  ScribblingTLV lent;
+  EXPECT_EQ(TLVFrameResult::kTaken, orvelpdu::takeTLVValue(lent, 7, bytes.getBuffer(), 2));
+  EXPECT_EQ("EE EE", lent.seen);
+  EXPECT_EQ("AB CD 11", hexOf(bytes));
+}
