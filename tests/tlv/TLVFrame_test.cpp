@@ -234,8 +234,8 @@ class ScribblingTLV : public CTLV {
  public:
   int setValueData(CIPByteBuffer& buffer) override {
     buffer.removeByte();
-    buffer.appendByte(0xEE);
     buffer.getBuffer()[0] = 0xEE;
+    buffer.appendByte(0xEE);
     seen = hexOf(buffer);
     markValueSet();
     return 1;
