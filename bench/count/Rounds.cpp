@@ -79,15 +79,20 @@ struct Cases {
   }
 };
 
+// A library round trip with new objects: `source` encoded, the bytes parsed into a new PDU.
+template <class Pdu>
+long roundTrip(Pdu& source) {
+  CIPByteBuffer wire;
+  source.getData(wire);
+  Pdu pdu;
+  return pdu.setData(wire);
+}
+
 void once(Cases& c, int which) {
   switch (which) {
-    case 0: {
-      CIPByteBuffer wire;
-      c.submit.getData(wire);
-      textmsg::SubmitText pdu;
-      sink += pdu.setData(wire);
+    case 0:
+      sink += roundTrip(c.submit);
       break;
-    }
     case 1: {
       const std::size_t size = handcodec::encodedSize(c.submitHand);
       std::unique_ptr<std::uint8_t[]> wire(new std::uint8_t[size]);
@@ -97,13 +102,9 @@ void once(Cases& c, int which) {
       sink += handcodec::parse(wire.get(), size, message, consumed) == nullptr;
       break;
     }
-    case 2: {
-      CIPByteBuffer wire;
-      c.lean.getData(wire);
-      LeanPdu pdu;
-      sink += pdu.setData(wire);
+    case 2:
+      sink += roundTrip(c.lean);
       break;
-    }
     case 3: {
       const std::size_t size = orvelpdu::bench::handSize(c.leanHand);
       std::unique_ptr<std::uint8_t[]> wire(new std::uint8_t[size]);
@@ -112,20 +113,12 @@ void once(Cases& c, int which) {
       sink += orvelpdu::bench::parseHand(wire.get(), size, message);
       break;
     }
-    case 6: {
-      CIPByteBuffer wire;
-      c.submitOnlib.getData(wire);
-      onlib::SubmitText pdu;
-      sink += pdu.setData(wire);
+    case 6:
+      sink += roundTrip(c.submitOnlib);
       break;
-    }
-    case 7: {
-      CIPByteBuffer wire;
-      c.leanDescribed.getData(wire);
-      orvelpdu::bench::DescribedLean pdu;
-      sink += pdu.setData(wire);
+    case 7:
+      sink += roundTrip(c.leanDescribed);
       break;
-    }
     case 8:
       sink += c.described.encode();
       break;
