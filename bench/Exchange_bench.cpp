@@ -100,27 +100,27 @@ struct HandSlot {
   bool used = false;
 };
 
-void exchangeHand(benchmark::State& state) {
-  using orvelpdu::bench::get32;
-  using orvelpdu::bench::put32;
+// Both hand-written sides of one batch: the client encodes and records, the server frames,
+// parses and answers, the client frames, parses and pairs. `fault` is set by anything wrong.
+struct HandExchange {
   handcodec::SubmitText message = orvelpdu::bench::representativeMessage();
   handcodec::SubmitText received;
   std::vector<std::uint8_t> toServer;
   std::vector<std::uint8_t> toClient;
-  toServer.reserve(64 * 1024);
-  toClient.reserve(16 * 1024);
-  std::vector<HandSlot> window(kBatch * 2);
-  const std::uint32_t mask = kBatch * 2 - 1;
+  std::vector<HandSlot> window = std::vector<HandSlot>(kBatch * 2);
+  std::uint32_t mask = kBatch * 2 - 1;
   std::string messageId;
   std::uint32_t nextSequenceNumber = 1;
   std::uint64_t paired = 0;
   bool fault = false;
-  const Clock::time_point deadline = Clock::now() + std::chrono::hours(1);
-  char id[16];
-  AllocationTally tally;
-  for (auto _ : state) {
-    tally.begin();
-    // Client: encode and record.
+  Clock::time_point deadline = Clock::now() + std::chrono::hours(1);
+
+  HandExchange() {
+    toServer.reserve(64 * 1024);
+    toClient.reserve(16 * 1024);
+  }
+
+  void sendRequests() {
     toServer.clear();
     for (int i = 0; i < kBatch; ++i) {
       const std::uint32_t sequenceNumber = nextSequenceNumber;
@@ -133,7 +133,12 @@ void exchangeHand(benchmark::State& state) {
       toServer.resize(at + handcodec::encodedSize(message));
       handcodec::encode(message, toServer.data() + at);
     }
-    // Server: frame, parse, answer.
+  }
+
+  void answerRequests() {
+    using orvelpdu::bench::get32;
+    using orvelpdu::bench::put32;
+    char id[16];
     toClient.clear();
     for (std::size_t pos = 0; pos + 16 <= toServer.size();) {
       const std::uint32_t length = get32(toServer.data() + pos);
@@ -157,7 +162,10 @@ void exchangeHand(benchmark::State& state) {
       std::memcpy(p, id, static_cast<std::size_t>(idLength) + 1);
       pos += length;
     }
-    // Client: frame, parse, pair.
+  }
+
+  void pairResponses() {
+    using orvelpdu::bench::get32;
     for (std::size_t pos = 0; pos + 16 <= toClient.size();) {
       const std::uint8_t* pdu = toClient.data() + pos;
       const std::uint32_t length = get32(pdu);
@@ -179,9 +187,20 @@ void exchangeHand(benchmark::State& state) {
       }
       pos += length;
     }
+  }
+};
+
+void exchangeHand(benchmark::State& state) {
+  HandExchange hand;
+  AllocationTally tally;
+  for (auto _ : state) {
+    tally.begin();
+    hand.sendRequests();
+    hand.answerRequests();
+    hand.pairResponses();
     tally.end();
   }
-  if (fault || paired != static_cast<std::uint64_t>(state.iterations()) * kBatch) {
+  if (hand.fault || hand.paired != static_cast<std::uint64_t>(state.iterations()) * kBatch) {
     state.SkipWithError("the hand-written exchange went wrong");
   }
   tally.report(state, kBatch);
