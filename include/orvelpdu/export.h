@@ -23,4 +23,13 @@
 #define ORVELPDU_INLINE_API
 #endif
 
+// ORVELPDU_ALWAYS_INLINE asks the compiler to inline a hot fast path wherever it is called,
+// past its size budget: the library's own parsers call the buffer's fixed-width removals
+// from functions large enough that the budget otherwise leaves them calls.
+#if defined(__GNUC__) || defined(__clang__)
+#define ORVELPDU_ALWAYS_INLINE __attribute__((always_inline))
+#else
+#define ORVELPDU_ALWAYS_INLINE
+#endif
+
 #endif  // ORVELPDU_EXPORT_H_

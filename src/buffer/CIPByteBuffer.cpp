@@ -9,7 +9,6 @@
 #include <string>
 #include <utility>
 
-#include "base/StringAccess.h"
 #include "buffer/BufferAccess.h"
 
 const unsigned char CIPByteBuffer::SZ_BYTE = 1;
@@ -246,15 +245,6 @@ void CIPByteBuffer::setLength(unsigned int n) {
   if (!sizeKnown_) capacity_ = static_cast<int>(std::max<long long>(capacity_, offset + clamped));
 }
 
-void CIPByteBuffer::empty() {
-  Free(block_);
-  block_ = nullptr;
-  buffer = nullptr;
-  length = 0;
-  capacity_ = 0;
-  sizeKnown_ = true;
-}
-
 void CIPByteBuffer::resize(int n) {
   const int len = static_cast<int>(length);
   if (n < 0 || n == len) return;
@@ -262,11 +252,6 @@ void CIPByteBuffer::resize(int n) {
 }
 
 // ---- Appending ----
-
-void CIPByteBuffer::appendBytes0(unsigned char* src, int count) {
-  if (count <= 0 || src == nullptr) return;
-  appendRaw(src, count);
-}
 
 void CIPByteBuffer::appendBytes0(int count) {
   const int len = static_cast<int>(length);
@@ -312,8 +297,9 @@ void CIPByteBuffer::appendIntSlow(int v) {
   appendRaw(wire, SZ_INT);
 }
 
-void CIPByteBuffer::appendString0(char* s, int count) {
-  appendBytes0(reinterpret_cast<unsigned char*>(s), count);
+void CIPByteBuffer::appendBytes0(unsigned char* src, int count) {
+  if (count <= 0 || src == nullptr) return;
+  appendRaw(src, count);
 }
 
 void CIPByteBuffer::appendString(char* s, int count) {
@@ -336,15 +322,6 @@ void CIPByteBuffer::readBytes(int count, CIPByteBuffer& dst) const {
 }
 
 // ---- Removing ----
-
-void CIPByteBuffer::removeBytes0(int count) {
-  if (count < 0) return;
-  if (count >= static_cast<int>(length)) {
-    empty();
-  } else if (count > 0) {
-    dropFront(count);
-  }
-}
 
 void CIPByteBuffer::removeBytes(int count, CIPByteBuffer& dst) {
   if (&dst == this) return;
@@ -409,19 +386,6 @@ int fieldLength(const unsigned char* p, int n) {
 
 }  // namespace
 }  // namespace orvelpdu::detail
-
-int CIPByteBuffer::removeCString(CString& s) {
-  if (length == 0) {
-    s.Empty();
-    return 0;
-  }
-  const int len = static_cast<int>(length);
-  const int text = orvelpdu::detail::fieldLength(buffer, len);
-  // One copy into `s`; should `s` fail to grow, both `s` and the buffer are left as they were.
-  orvelpdu::detail::StringAccess::assign(s, reinterpret_cast<const char*>(buffer), bytes(text));
-  removeBytes0(text < len ? text + 1 : text);
-  return 1;
-}
 
 int CIPByteBuffer::removeCString(char* dst, int* limit) {
   if (length == 0) return -1;
@@ -493,11 +457,7 @@ void CIPByteBuffer::getHexDump(CString& s) const {
 void orvelpdu::detail::BufferAccess::lendFront(CIPByteBuffer& source, int count,
                                                CIPByteBuffer& view) {
   view.empty();
-  const int lent = std::min(count, static_cast<int>(source.length));
-  if (lent <= 0) return;
-  view.buffer = source.buffer;
-  view.length = static_cast<unsigned int>(lent);
-  view.capacity_ = -lent;
+  LentFront::lend(source, count, view);
 }
 
 void orvelpdu::detail::BufferAccess::lendBytes(const unsigned char* data, int count,

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <utility>
 
-#include "base/StringAccess.h"
 #include "orvelpdu/buffer/ByteOrder.h"
 
 namespace orvelpdu {

@@ -27,17 +27,3 @@ int CIPByteData::checkCString(char* text, int minimum, int maximum) {
 }
 
 int CIPByteData::checkCString(char* text, int maximum) { return checkCString(text, 1, maximum); }
-
-short CIPByteData::decodeUnsigned(unsigned char value) { return static_cast<short>(value); }
-
-int CIPByteData::decodeUnsigned(short value) {
-  return static_cast<int>(static_cast<uint16_t>(value));
-}
-
-unsigned char CIPByteData::encodeUnsigned(short value) {
-  return static_cast<unsigned char>(static_cast<uint16_t>(value) & 0xFFu);
-}
-
-short CIPByteData::encodeUnsigned(int value) {
-  return static_cast<short>(static_cast<uint16_t>(static_cast<uint32_t>(value) & 0xFFFFu));
-}

@@ -1,8 +1,10 @@
 #include "orvelpdu/data/CheckedList.h"
 
+#include <algorithm>
 #include <string>
 
 #include "buffer/BufferAccess.h"
+#include "data/ListAccess.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 #include "orvelpdu/buffer/CheckedReads.h"
 
@@ -34,6 +36,8 @@ std::string itemName(long long index) { return "[" + std::to_string(index) + "]"
 CheckedList::CheckedList(int maximumItems, int widthOfCount)
     : CIPByteDataList(maximumItems, widthOfCount), maximum_(maximumItems), width_(widthOfCount) {}
 
+void CheckedList::reserveItems(std::size_t count) { detail::ListAccess::reserve(*this, count); }
+
 Result CheckedList::parseChecked(CIPByteBuffer& in) {
   resetValues();
   // Items parse from a view of `in`, so that a failure leaves `in` whole.
@@ -45,6 +49,9 @@ Result CheckedList::parseChecked(CIPByteBuffer& in) {
     return Result(Outcome::kOverLimit, "count",
                   std::to_string(count) + ", at most " + std::to_string(maximum_));
   }
+  // Every item takes at least one byte, so the bytes held bound the storage, whatever the
+  // count claims.
+  reserveItems(static_cast<std::size_t>(std::min<long long>(count, view.getLength())));
   for (long long i = 0; i < count; ++i) {
     CIPByteData* item = createValue();
     if (item == nullptr) return Result(Outcome::kItemRefused, itemName(i), "no item was made");
@@ -52,16 +59,17 @@ Result CheckedList::parseChecked(CIPByteBuffer& in) {
     int taken = 0;
     try {
       taken = item->setData(view);
+      if (taken != 0 && view.getLength() < before) {
+        addValue(item);
+        continue;
+      }
     } catch (...) {
+      // Not in the list (its setData or the list's storage failed): nobody else disposes of it.
       destroyValue(item);
       throw;
     }
-    const bool consumed = view.getLength() < before;
-    if (taken == 0 || !consumed) {
-      destroyValue(item);
-      return Result(taken == 0 ? Outcome::kItemRefused : Outcome::kNothingConsumed, itemName(i));
-    }
-    addValue(item);
+    destroyValue(item);
+    return Result(taken == 0 ? Outcome::kItemRefused : Outcome::kNothingConsumed, itemName(i));
   }
   in.removeBytes0(static_cast<int>(in.getLength() - view.getLength()));
   return Result();

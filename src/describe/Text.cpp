@@ -1,7 +1,5 @@
 #include "orvelpdu/describe/detail/Text.h"
 
-#include "base/StringAccess.h"
-
 namespace orvelpdu::detail {
 
 void assignBytes(CString& text, const unsigned char* data, std::size_t size) {

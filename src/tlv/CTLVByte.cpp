@@ -15,23 +15,3 @@ CTLVByte::CTLVByte(const CTLVByte& other) = default;
 CTLVByte& CTLVByte::operator=(const CTLVByte& other) = default;
 
 CTLVByte::~CTLVByte() = default;
-
-int CTLVByte::setValueData(CIPByteBuffer& buffer) {
-  if (!checkLength(buffer)) return 0;
-  value = buffer.removeByte();
-  markValueSet();
-  return 1;
-}
-
-int CTLVByte::getValueData(CIPByteBuffer& buffer) {
-  if (!hasValue()) return 0;
-  buffer.appendByte(value);
-  return 1;
-}
-
-void CTLVByte::setValue(unsigned char newValue) {
-  value = newValue;
-  markValueSet();
-}
-
-unsigned char CTLVByte::getValue() const { return value; }

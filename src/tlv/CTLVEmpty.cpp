@@ -13,18 +13,3 @@ CTLVEmpty::CTLVEmpty(const CTLVEmpty& other) = default;
 CTLVEmpty& CTLVEmpty::operator=(const CTLVEmpty& other) = default;
 
 CTLVEmpty::~CTLVEmpty() = default;
-
-int CTLVEmpty::setValueData(CIPByteBuffer&) {
-  value = 1;
-  markValueSet();
-  return 1;
-}
-
-int CTLVEmpty::getValueData(CIPByteBuffer&) { return 0; }
-
-void CTLVEmpty::setValue(int newValue) {
-  value = newValue;
-  markValueSet();
-}
-
-int CTLVEmpty::getValue() const { return value; }

@@ -27,16 +27,6 @@ CTLVOctets& CTLVOctets::operator=(const CTLVOctets& other) {
 
 CTLVOctets::~CTLVOctets() = default;
 
-int CTLVOctets::setValueData(CIPByteBuffer& buffer) {
-  setValue(buffer);
-  return 1;
-}
-
-int CTLVOctets::getValueData(CIPByteBuffer& buffer) {
-  if (hasValue()) buffer.appendBuffer(&value);
-  return 1;
-}
-
 void CTLVOctets::setValue(CIPByteBuffer& bytes) {
   // All of the source moves: its block itself when it made that block, else a copy made
   // before anything changes.

@@ -29,26 +29,6 @@ CTLVString& CTLVString::operator=(const CTLVString& other) {
 
 CTLVString::~CTLVString() = default;
 
-int CTLVString::setValueData(CIPByteBuffer& buffer) {
-  try {
-    // The value is the C-string field the bytes hold; its one allocation, should it fail,
-    // leaves the string and the buffer as they were.
-    buffer.removeCString(value);
-  } catch (const std::bad_alloc&) {
-    return 0;
-  }
-  markValueSet();
-  return 1;
-}
-
-int CTLVString::getValueData(CIPByteBuffer& buffer) {
-  // Written by the string's own length count, so getValueData leaves the value untouched
-  // (appendCString(CString&) would recount it at its first zero character).
-  const char* text = value;
-  buffer.appendString0(const_cast<char*>(text), value.GetLength());
-  return 1;
-}
-
 void CTLVString::setValue(const CString& s) {
   value = s;
   markValueSet();

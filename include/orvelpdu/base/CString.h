@@ -75,4 +75,21 @@ inline void CString::ReleaseBuffer(int newLength) {
 
 inline CString::operator const char*() const { return text_.c_str(); }
 
+namespace orvelpdu::detail {
+
+// How the library's parsers, some of them inline in its headers, fill a string in one copy.
+// Not for clients.
+class StringAccess {
+ public:
+  // `s` becomes exactly the `count` characters at `text` (NUL characters included). On
+  // std::bad_alloc `s` is left as it was.
+  // REQUIRES: text readable for count characters, count <= 2^31 - 1; text may not lie
+  // inside `s`.
+  static void assign(CString& s, const char* text, std::size_t count) {
+    s.text_.assign(text, count);
+  }
+};
+
+}  // namespace orvelpdu::detail
+
 #endif  // ORVELPDU_BASE_CSTRING_H_

@@ -61,6 +61,7 @@
 
 namespace orvelpdu::detail {
 class BufferAccess;
+class LentFront;
 
 // What a read finds on a buffer too short for its field.
 inline constexpr unsigned char kFillByte = 0xCD;
@@ -111,7 +112,7 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   // 1 when the length is 0, else 0.
   ORVELPDU_INLINE_API int isEmpty() const;
   // Releases the block: no block held, length 0.
-  void empty();
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE void empty();
   // Sets the length to n: the first min(n, length) bytes are kept, new bytes are zero.
   // A negative n, or n equal to the length, changes nothing; n == 0 empties the buffer.
   void resize(int n);
@@ -134,11 +135,11 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   void appendBytes(CIPByteBuffer* src, int count);
   // All of `src`'s bytes (which may be this buffer); nothing when src is null or holds none.
   ORVELPDU_INLINE_API void appendBuffer(CIPByteBuffer* src);
-  ORVELPDU_INLINE_API void appendByte(unsigned char v);
-  ORVELPDU_INLINE_API void appendShort(short v);
-  ORVELPDU_INLINE_API void appendInt(int v);
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE void appendByte(unsigned char v);
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE void appendShort(short v);
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE void appendInt(int v);
   // As appendBytes0 / appendBytes, for characters.
-  void appendString0(char* s, int count);
+  ORVELPDU_INLINE_API void appendString0(char* s, int count);
   void appendString(char* s, int count);
   // The strlen(s) characters of `s`, without a NUL. A null `s` appends nothing. A text longer
   // than 2^31 - 1 characters is refused with std::bad_alloc, as any append past that length.
@@ -167,15 +168,15 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
 
   // Drops the first `count` bytes; count >= length empties the buffer.
   // REQUIRES: count >= 0; a negative count changes nothing.
-  void removeBytes0(int count);
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE void removeBytes0(int count);
   // readBytes(count, dst), then removeBytes0(count). REQUIRES: &dst != this (then nothing).
   void removeBytes(int count, CIPByteBuffer& dst);
   void removeBuffer(int count, CIPByteBuffer& dst);
   // Read the field, then drop its width whether or not it was all there: a short buffer
   // gives the fill value and ends empty. removeShort returns the 16 bits as signed.
-  ORVELPDU_INLINE_API unsigned char removeByte();
-  ORVELPDU_INLINE_API short removeShort();
-  ORVELPDU_INLINE_API int removeInt();
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE unsigned char removeByte();
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE short removeShort();
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE int removeInt();
   // count < 0: nothing. dst null: drops count bytes. Otherwise copies min(count, length)
   // bytes to dst (no NUL added) and drops them. REQUIRES: dst writable for that many bytes;
   // it may overlap this buffer's own bytes (the bytes are copied as they were).
@@ -183,7 +184,7 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   // Sets `s` to the C-string field at the front and removes it together with the NUL that
   // ends it, when there is one: 61 62 00 63 gives "ab" and leaves 63. Returns 1; on an empty
   // buffer, `s` becomes empty and the result is 0.
-  int removeCString(CString& s);
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE int removeCString(CString& s);
   // The field is the text at the front up to the first NUL, or all held bytes when none is
   // NUL. Empty buffer: -1, nothing changes. When `limit` is null or the text plus a NUL fits
   // into *limit bytes: the text and a NUL are stored in `dst`, the text and its ending NUL
@@ -236,6 +237,8 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
  private:
   // The library's own parsers look at bytes in place through it (no client can).
   friend class orvelpdu::detail::BufferAccess;
+  // Inline code of the public headers (a TLV's frame) lends bytes through it.
+  friend class orvelpdu::detail::LentFront;
 
   static const unsigned char SZ_BYTE;
   static const unsigned char SZ_SHORT;
@@ -291,6 +294,30 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
   bool sizeKnown_;  // false for a block handed in by the caller
 };
 
+namespace orvelpdu::detail {
+
+// How a TLV's frame, inline in its header, hands its value bytes to the value parser without
+// copying them.
+class LentFront {
+ public:
+  // Makes `view` show the first min(count, length) bytes of `source` in place, as if they had
+  // been copied into it (nothing when that is 0 or less). The view reads and removes them
+  // without copying; any other change, and its writable getBuffer(), first copies them into
+  // a block of its own. The bytes stay `source`'s.
+  // REQUIRES: `view` holds no block (new or emptied), &view != &source, and `source` is not
+  // changed while `view` shows its bytes (empty() or destroying `view` ends that).
+  static void lend(const CIPByteBuffer& source, int count, CIPByteBuffer& view) {
+    const int lent =
+        count < static_cast<int>(source.length) ? count : static_cast<int>(source.length);
+    if (lent <= 0) return;
+    view.buffer = source.buffer;
+    view.length = static_cast<unsigned int>(lent);
+    view.capacity_ = -lent;
+  }
+};
+
+}  // namespace orvelpdu::detail
+
 // ---- Inline fast paths ----
 
 inline CIPByteBuffer::CIPByteBuffer()
@@ -303,6 +330,15 @@ inline unsigned char* CIPByteBuffer::getBuffer() {
 }
 
 inline const unsigned char* CIPByteBuffer::getBuffer() const { return buffer; }
+
+inline void CIPByteBuffer::empty() {
+  if (block_ != nullptr) Free(block_);
+  block_ = nullptr;
+  buffer = nullptr;
+  length = 0;
+  capacity_ = 0;
+  sizeKnown_ = true;
+}
 
 inline unsigned int CIPByteBuffer::getLength() const { return length; }
 
@@ -345,6 +381,17 @@ inline void CIPByteBuffer::appendBuffer(CIPByteBuffer* src) {
   }
   std::memcpy(buffer + length, src->buffer, src->length);
   length += src->length;
+}
+
+// memmove: `s` may lie among the held bytes.
+inline void CIPByteBuffer::appendString0(char* s, int count) {
+  if (count <= 0 || s == nullptr) return;
+  if (!hasRoom(static_cast<unsigned int>(count))) {
+    appendRaw(s, count);
+    return;
+  }
+  std::memmove(buffer + length, s, static_cast<std::size_t>(count));
+  length += static_cast<unsigned int>(count);
 }
 
 inline unsigned char CIPByteBuffer::readByte() const {
@@ -397,6 +444,31 @@ inline int CIPByteBuffer::removeInt() {
   const int v = readInt();
   empty();
   return v;
+}
+
+inline void CIPByteBuffer::removeBytes0(int count) {
+  if (count < 0) return;
+  if (static_cast<unsigned int>(count) >= length) {
+    empty();
+    return;
+  }
+  buffer += count;
+  length -= static_cast<unsigned int>(count);
+}
+
+// One copy into `s`; should `s` fail to grow, both `s` and the buffer are left as they were.
+inline int CIPByteBuffer::removeCString(CString& s) {
+  if (length == 0) {
+    s.Empty();
+    return 0;
+  }
+  const void* nul = std::memchr(buffer, 0, length);
+  const unsigned int text =
+      nul == nullptr ? length
+                     : static_cast<unsigned int>(static_cast<const unsigned char*>(nul) - buffer);
+  orvelpdu::detail::StringAccess::assign(s, reinterpret_cast<const char*>(buffer), text);
+  removeBytes0(static_cast<int>(text < length ? text + 1 : text));
+  return 1;
 }
 
 // The characters are copied out of the string, never from this buffer's block, so that the

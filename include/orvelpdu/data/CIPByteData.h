@@ -14,6 +14,8 @@
 #ifndef ORVELPDU_DATA_CIPBYTEDATA_H_
 #define ORVELPDU_DATA_CIPBYTEDATA_H_
 
+#include <cstdint>
+
 #include "orvelpdu/export.h"
 
 class CIPByteBuffer;
@@ -40,13 +42,30 @@ class ORVELPDU_API CIPByteData {
   static int checkCString(char* text, int maximum);
 
   // The byte zero-extended: 0..255.
-  static short decodeUnsigned(unsigned char value);
+  ORVELPDU_INLINE_API static short decodeUnsigned(unsigned char value);
   // The 16 bits read as unsigned: 0..65535.
-  static int decodeUnsigned(short value);
+  ORVELPDU_INLINE_API static int decodeUnsigned(short value);
   // The low 8 bits of value.
-  static unsigned char encodeUnsigned(short value);
+  ORVELPDU_INLINE_API static unsigned char encodeUnsigned(short value);
   // The low 16 bits of value, read as a signed 16-bit number.
-  static short encodeUnsigned(int value);
+  ORVELPDU_INLINE_API static short encodeUnsigned(int value);
 };
+
+// ---- Inline conversions ----
+
+inline short CIPByteData::decodeUnsigned(unsigned char value) { return static_cast<short>(value); }
+
+inline int CIPByteData::decodeUnsigned(short value) {
+  return static_cast<int>(static_cast<std::uint16_t>(value));
+}
+
+inline unsigned char CIPByteData::encodeUnsigned(short value) {
+  return static_cast<unsigned char>(static_cast<std::uint16_t>(value) & 0xFFu);
+}
+
+inline short CIPByteData::encodeUnsigned(int value) {
+  return static_cast<short>(
+      static_cast<std::uint16_t>(static_cast<std::uint32_t>(value) & 0xFFFFu));
+}
 
 #endif  // ORVELPDU_DATA_CIPBYTEDATA_H_

@@ -51,6 +51,8 @@ namespace orvelpdu::detail {
 // deletes it and disposes of the item. Mutable: copying a list makes its source's items
 // countable, though the source is otherwise left as it is. Copies of one source may be made
 // on several threads at once, so `holders` is read and set with atomic steps (std::atomic_ref).
+class ListAccess;
+
 struct ListEntry {
   CIPByteData* item;
   mutable std::atomic<long>* holders;
@@ -128,6 +130,9 @@ class ORVELPDU_API CIPByteDataList : public CIPByteData {
   void release(const orvelpdu::detail::ListEntry& entry, bool virtualDispose);
   // Reads the count field of this list's width: 0 when there is none.
   int removeCount(CIPByteBuffer& buffer) const;
+
+  // The library's checked parse sizes the item storage once through it.
+  friend class orvelpdu::detail::ListAccess;
 
   std::vector<orvelpdu::detail::ListEntry> items;
   int maximumCount;

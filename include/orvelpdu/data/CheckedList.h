@@ -6,6 +6,8 @@
 #ifndef ORVELPDU_DATA_CHECKEDLIST_H_
 #define ORVELPDU_DATA_CHECKEDLIST_H_
 
+#include <cstddef>
+
 #include "orvelpdu/base/Result.h"
 #include "orvelpdu/data/CIPByteDataList.h"
 #include "orvelpdu/export.h"
@@ -27,6 +29,11 @@ class ORVELPDU_API CheckedList : public CIPByteDataList {
   // nothing is removed and the list holds the items accepted before the failing one. Work is
   // proportional to the bytes held, whatever the count says.
   [[nodiscard]] Result parseChecked(CIPByteBuffer& in);
+
+  // Makes room for `count` items in all, so that adding up to that many allocates once; a
+  // parser that read a count passes it capped by the bytes it holds (each item takes at least
+  // one), never the count alone. Throws std::bad_alloc with the list unchanged.
+  void reserveItems(std::size_t count);
 
   int maximum() const { return maximum_; }
   int countWidth() const { return width_; }

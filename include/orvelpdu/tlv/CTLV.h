@@ -28,13 +28,22 @@
 // through with the value-set flag as it was.
 //
 // An object is used by one thread at a time.
+//
+// Binary interface. The frame's encoding and parsing (getData, setData) are defined inline
+// below, and so are the value code of the fixed-width types and the string's parse, so that a
+// TLV whose concrete type the caller's code knows is framed and parsed without a virtual call;
+// the library still exports each of them. The data members of CTLV and of every concrete TLV
+// are therefore part of the ABI, as the buffer's are.
 #ifndef ORVELPDU_TLV_CTLV_H_
 #define ORVELPDU_TLV_CTLV_H_
 
+#include <climits>
+#include <cstdint>
+
+#include "orvelpdu/buffer/ByteOrder.h"
+#include "orvelpdu/buffer/CIPByteBuffer.h"
 #include "orvelpdu/data/CIPByteData.h"
 #include "orvelpdu/export.h"
-
-class CIPByteBuffer;
 
 class ORVELPDU_API CTLV : public CIPByteData {
  public:
@@ -54,10 +63,10 @@ class ORVELPDU_API CTLV : public CIPByteData {
   // when setValueData throws. Its verdict shows only in hasValue(); the tag is taken whether
   // or not the value was. On a frame shorter than four bytes the tag and length read as the
   // buffer's fill values (0xCDCD) and the buffer ends empty. Returns 1.
-  int setData(CIPByteBuffer& buffer) override;
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE int setData(CIPByteBuffer& buffer) override;
   // Appends this TLV to `buffer`. Returns 1; 0 with `buffer` unchanged when no value is
   // present or the value is longer than 65,535 bytes.
-  int getData(CIPByteBuffer& buffer) override;
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE int getData(CIPByteBuffer& buffer) override;
   // Takes the value from `buffer`, which holds exactly the value bytes of one TLV.
   // Returns 1 when the value was taken, 0 when it was refused.
   virtual int setValueData(CIPByteBuffer& buffer) = 0;
@@ -65,11 +74,11 @@ class ORVELPDU_API CTLV : public CIPByteData {
   // every call and having no other effect.
   virtual int getValueData(CIPByteBuffer& buffer) = 0;
 
-  void setTag(short tlvTag);
-  short getTag() const;
+  ORVELPDU_INLINE_API void setTag(short tlvTag);
+  ORVELPDU_INLINE_API short getTag() const;
   // 1 once a value is present, else 0.
-  int hasValue() const;
-  void markValueSet();
+  ORVELPDU_INLINE_API int hasValue() const;
+  ORVELPDU_INLINE_API void markValueSet();
   // 1 when `other` is not null and carries the same tag; values, limits and classes are not
   // compared.
   int equals(const CTLV* other) const;
@@ -83,17 +92,98 @@ class ORVELPDU_API CTLV : public CIPByteData {
   static int checkLength(int min, int max, const CIPByteBuffer& buffer);
   // The same test against this object's limits, where a DONT_CHECK_LIMIT minimum counts as 0
   // and a DONT_CHECK_LIMIT maximum as 2147483647, so a negative length always fails.
-  int checkLength(int length) const;
-  int checkLength(const CIPByteBuffer& buffer) const;
+  ORVELPDU_INLINE_API int checkLength(int length) const;
+  ORVELPDU_INLINE_API int checkLength(const CIPByteBuffer& buffer) const;
 
  private:
+  // getData's end: checks the frame that starts at `start` and writes its length field, or
+  // takes it back (see getData). Returns getData's result.
+  int sealFrame(CIPByteBuffer& buffer, unsigned int start);
+
   // The limit value that stands for "no limit".
-  static const int DONT_CHECK_LIMIT;
+  static const int DONT_CHECK_LIMIT = -1;
 
   short tag;
   int valueSet;
   int minLength;
   int maxLength;
 };
+
+// ---- Inline frame and members ----
+
+inline int CTLV::setData(CIPByteBuffer& buffer) {
+  short wireTag;
+  int length;
+  if (buffer.getLength() >= 4) {
+    // The whole frame is there: tag and length come off as one field, one check and one
+    // removal instead of two each.
+    const auto frame = static_cast<std::uint32_t>(buffer.removeInt());
+    wireTag = static_cast<short>(static_cast<std::uint16_t>(frame >> 16));
+    length = static_cast<int>(frame & 0xFFFFu);
+  } else {
+    // A short frame reads field by field, so that each field gets its own fill value.
+    wireTag = buffer.removeShort();
+    length = static_cast<std::uint16_t>(buffer.removeShort());
+  }
+  {
+    // The value is parsed where it lies: the scratch buffer shows the next `length` bytes of
+    // `buffer` (all that remain, when fewer do) without copying them, and they leave `buffer`
+    // once setValueData is done with them, also when it throws.
+    CIPByteBuffer value;
+    orvelpdu::detail::LentFront::lend(buffer, length, value);
+    try {
+      setValueData(value);
+    } catch (...) {
+      value.empty();
+      buffer.removeBytes0(length);
+      throw;
+    }
+  }
+  buffer.removeBytes0(length);
+  tag = wireTag;
+  return 1;
+}
+
+inline int CTLV::getData(CIPByteBuffer& buffer) {
+  if (!hasValue()) return 0;
+  const unsigned int start = buffer.getLength();
+  try {
+    // The tag and a zero length as one 4-byte field (a single room check): the length is
+    // known only once the value has been written behind it, and is patched in by sealFrame.
+    buffer.appendInt(
+        static_cast<int>(static_cast<std::uint32_t>(static_cast<std::uint16_t>(tag)) << 16));
+    getValueData(buffer);
+  } catch (...) {
+    // Shrinking only drops bytes from the end and never allocates.
+    buffer.resize(static_cast<int>(start));
+    throw;
+  }
+  const unsigned int end = buffer.getLength();
+  // The common case, a frame of 4 to 65,539 bytes, is patched here; sealFrame takes the rest.
+  if (end - start - 4 <= 65535u) {
+    orvelpdu::detail::storeBig16(buffer.getBuffer() + start + 2,
+                                 static_cast<std::uint16_t>(end - start - 4));
+    return 1;
+  }
+  return sealFrame(buffer, start);
+}
+
+inline void CTLV::setTag(short newTag) { tag = newTag; }
+
+inline short CTLV::getTag() const { return tag; }
+
+inline int CTLV::hasValue() const { return valueSet; }
+
+inline void CTLV::markValueSet() { valueSet = 1; }
+
+inline int CTLV::checkLength(int length) const {
+  const int min = minLength == DONT_CHECK_LIMIT ? 0 : minLength;
+  const int max = maxLength == DONT_CHECK_LIMIT ? INT_MAX : maxLength;
+  return min <= length && length <= max ? 1 : 0;
+}
+
+inline int CTLV::checkLength(const CIPByteBuffer& buffer) const {
+  return checkLength(static_cast<int>(buffer.getLength()));
+}
 
 #endif  // ORVELPDU_TLV_CTLV_H_

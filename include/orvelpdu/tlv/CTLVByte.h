@@ -17,15 +17,37 @@ class ORVELPDU_API CTLVByte : public CTLV {
   CTLVByte& operator=(const CTLVByte& other);
   ~CTLVByte() override;
 
-  int setValueData(CIPByteBuffer& buffer) override;
-  int getValueData(CIPByteBuffer& buffer) override;
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE int setValueData(CIPByteBuffer& buffer) override;
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE int getValueData(CIPByteBuffer& buffer) override;
 
   // Stores the value and marks it set.
-  void setValue(unsigned char newValue);
-  unsigned char getValue() const;
+  ORVELPDU_INLINE_API void setValue(unsigned char newValue);
+  ORVELPDU_INLINE_API unsigned char getValue() const;
 
  private:
   unsigned char value;
 };
+
+// ---- Inline value code ----
+
+inline int CTLVByte::setValueData(CIPByteBuffer& buffer) {
+  if (!checkLength(buffer)) return 0;
+  value = buffer.removeByte();
+  markValueSet();
+  return 1;
+}
+
+inline int CTLVByte::getValueData(CIPByteBuffer& buffer) {
+  if (!hasValue()) return 0;
+  buffer.appendByte(value);
+  return 1;
+}
+
+inline void CTLVByte::setValue(unsigned char newValue) {
+  value = newValue;
+  markValueSet();
+}
+
+inline unsigned char CTLVByte::getValue() const { return value; }
 
 #endif  // ORVELPDU_TLV_CTLVBYTE_H_

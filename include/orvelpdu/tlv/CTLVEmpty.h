@@ -21,15 +21,32 @@ class ORVELPDU_API CTLVEmpty : public CTLV {
   CTLVEmpty& operator=(const CTLVEmpty& other);
   ~CTLVEmpty() override;
 
-  int setValueData(CIPByteBuffer& buffer) override;
-  int getValueData(CIPByteBuffer& buffer) override;
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE int setValueData(CIPByteBuffer& buffer) override;
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE int getValueData(CIPByteBuffer& buffer) override;
 
   // Stores the value and marks it set.
-  void setValue(int newValue);
-  int getValue() const;
+  ORVELPDU_INLINE_API void setValue(int newValue);
+  ORVELPDU_INLINE_API int getValue() const;
 
  private:
   int value;
 };
+
+// ---- Inline value code ----
+
+inline int CTLVEmpty::setValueData(CIPByteBuffer&) {
+  value = 1;
+  markValueSet();
+  return 1;
+}
+
+inline int CTLVEmpty::getValueData(CIPByteBuffer&) { return 0; }
+
+inline void CTLVEmpty::setValue(int newValue) {
+  value = newValue;
+  markValueSet();
+}
+
+inline int CTLVEmpty::getValue() const { return value; }
 
 #endif  // ORVELPDU_TLV_CTLVEMPTY_H_

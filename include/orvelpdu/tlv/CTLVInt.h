@@ -17,15 +17,37 @@ class ORVELPDU_API CTLVInt : public CTLV {
   CTLVInt& operator=(const CTLVInt& other);
   ~CTLVInt() override;
 
-  int setValueData(CIPByteBuffer& buffer) override;
-  int getValueData(CIPByteBuffer& buffer) override;
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE int setValueData(CIPByteBuffer& buffer) override;
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE int getValueData(CIPByteBuffer& buffer) override;
 
   // Stores the value and marks it set.
-  void setValue(int newValue);
-  int getValue() const;
+  ORVELPDU_INLINE_API void setValue(int newValue);
+  ORVELPDU_INLINE_API int getValue() const;
 
  private:
   int value;
 };
+
+// ---- Inline value code ----
+
+inline int CTLVInt::setValueData(CIPByteBuffer& buffer) {
+  if (!checkLength(buffer)) return 0;
+  value = buffer.removeInt();
+  markValueSet();
+  return 1;
+}
+
+inline int CTLVInt::getValueData(CIPByteBuffer& buffer) {
+  if (!hasValue()) return 0;
+  buffer.appendInt(value);
+  return 1;
+}
+
+inline void CTLVInt::setValue(int newValue) {
+  value = newValue;
+  markValueSet();
+}
+
+inline int CTLVInt::getValue() const { return value; }
 
 #endif  // ORVELPDU_TLV_CTLVINT_H_

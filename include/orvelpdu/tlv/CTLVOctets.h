@@ -32,9 +32,9 @@ class ORVELPDU_API CTLVOctets : public CTLV {
   ~CTLVOctets() override;
 
   // As setValue(buffer); returns 1.
-  int setValueData(CIPByteBuffer& buffer) override;
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE int setValueData(CIPByteBuffer& buffer) override;
   // Appends the value bytes when a value is set, else nothing; returns 1.
-  int getValueData(CIPByteBuffer& buffer) override;
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE int getValueData(CIPByteBuffer& buffer) override;
 
   // Moves the bytes: when `bytes` holds any, they become the value (the previous value is
   // released) and `bytes` is left empty; when it holds none, the previous value stays. In
@@ -46,5 +46,17 @@ class ORVELPDU_API CTLVOctets : public CTLV {
  private:
   CIPByteBuffer value;
 };
+
+// ---- Inline value code ----
+
+inline int CTLVOctets::setValueData(CIPByteBuffer& buffer) {
+  setValue(buffer);
+  return 1;
+}
+
+inline int CTLVOctets::getValueData(CIPByteBuffer& buffer) {
+  if (hasValue()) buffer.appendBuffer(&value);
+  return 1;
+}
 
 #endif  // ORVELPDU_TLV_CTLVOCTETS_H_

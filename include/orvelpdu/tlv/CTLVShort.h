@@ -17,15 +17,37 @@ class ORVELPDU_API CTLVShort : public CTLV {
   CTLVShort& operator=(const CTLVShort& other);
   ~CTLVShort() override;
 
-  int setValueData(CIPByteBuffer& buffer) override;
-  int getValueData(CIPByteBuffer& buffer) override;
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE int setValueData(CIPByteBuffer& buffer) override;
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE int getValueData(CIPByteBuffer& buffer) override;
 
   // Stores the value and marks it set.
-  void setValue(short newValue);
-  short getValue() const;
+  ORVELPDU_INLINE_API void setValue(short newValue);
+  ORVELPDU_INLINE_API short getValue() const;
 
  private:
   short value;
 };
+
+// ---- Inline value code ----
+
+inline int CTLVShort::setValueData(CIPByteBuffer& buffer) {
+  if (!checkLength(buffer)) return 0;
+  value = buffer.removeShort();
+  markValueSet();
+  return 1;
+}
+
+inline int CTLVShort::getValueData(CIPByteBuffer& buffer) {
+  if (!hasValue()) return 0;
+  buffer.appendShort(value);
+  return 1;
+}
+
+inline void CTLVShort::setValue(short newValue) {
+  value = newValue;
+  markValueSet();
+}
+
+inline short CTLVShort::getValue() const { return value; }
 
 #endif  // ORVELPDU_TLV_CTLVSHORT_H_

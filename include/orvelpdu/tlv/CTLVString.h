@@ -16,6 +16,8 @@
 #ifndef ORVELPDU_TLV_CTLVSTRING_H_
 #define ORVELPDU_TLV_CTLVSTRING_H_
 
+#include <new>
+
 #include "orvelpdu/base/CString.h"
 #include "orvelpdu/export.h"
 #include "orvelpdu/tlv/CTLV.h"
@@ -37,10 +39,10 @@ class ORVELPDU_API CTLVString : public CTLV {
   // text is removed together with the zero byte that ends it, if any; an empty buffer gives
   // the empty string. Returns 1, or 0 when the string could not be allocated, which leaves
   // the object and the buffer as they were.
-  int setValueData(CIPByteBuffer& buffer) override;
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE int setValueData(CIPByteBuffer& buffer) override;
   // Appends the string's characters, also when no value is set (then the current string,
   // empty for a fresh object). Returns 1.
-  int getValueData(CIPByteBuffer& buffer) override;
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE int getValueData(CIPByteBuffer& buffer) override;
 
   // The value becomes a copy of `s`, marked set.
   void setValue(const CString& s);
@@ -50,5 +52,27 @@ class ORVELPDU_API CTLVString : public CTLV {
  private:
   CString value;
 };
+
+// ---- Inline value code ----
+
+inline int CTLVString::setValueData(CIPByteBuffer& buffer) {
+  try {
+    // The value is the C-string field the bytes hold; its one allocation, should it fail,
+    // leaves the string and the buffer as they were.
+    buffer.removeCString(value);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  markValueSet();
+  return 1;
+}
+
+inline int CTLVString::getValueData(CIPByteBuffer& buffer) {
+  // Written by the string's own length count, so getValueData leaves the value untouched
+  // (appendCString(CString&) would recount it at its first zero character).
+  const char* text = value;
+  buffer.appendString0(const_cast<char*>(text), value.GetLength());
+  return 1;
+}
 
 #endif  // ORVELPDU_TLV_CTLVSTRING_H_

@@ -20,15 +20,36 @@ class ORVELPDU_API CTLVUByte : public CTLV {
   CTLVUByte& operator=(const CTLVUByte& other);
   ~CTLVUByte() override;
 
-  int setValueData(CIPByteBuffer& buffer) override;
-  int getValueData(CIPByteBuffer& buffer) override;
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE int setValueData(CIPByteBuffer& buffer) override;
+  ORVELPDU_INLINE_API ORVELPDU_ALWAYS_INLINE int getValueData(CIPByteBuffer& buffer) override;
 
   // Stores the value as given and marks it set.
-  void setValue(short newValue);
-  short getValue() const;
+  ORVELPDU_INLINE_API void setValue(short newValue);
+  ORVELPDU_INLINE_API short getValue() const;
 
  private:
   short value;
 };
+
+// ---- Inline value code ----
+
+inline int CTLVUByte::setValueData(CIPByteBuffer& buffer) {
+  if (!checkLength(buffer)) return 0;
+  value = decodeUnsigned(buffer.removeByte());
+  markValueSet();
+  return 1;
+}
+
+inline int CTLVUByte::getValueData(CIPByteBuffer& buffer) {
+  buffer.appendByte(encodeUnsigned(value));
+  return 1;
+}
+
+inline void CTLVUByte::setValue(short newValue) {
+  value = newValue;
+  markValueSet();
+}
+
+inline short CTLVUByte::getValue() const { return value; }
 
 #endif  // ORVELPDU_TLV_CTLVUBYTE_H_

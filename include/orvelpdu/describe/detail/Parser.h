@@ -161,7 +161,9 @@ class Parser {
     if constexpr (kRecord)
       record(name, static_cast<std::size_t>(List::kWidth), std::to_string(count) + " items");
     pos_ += static_cast<std::size_t>(List::kWidth);
-    // Each item takes at least one byte, so the work is bounded by the bytes held.
+    // Each item takes at least one byte, so the work and the storage are bounded by the
+    // bytes held.
+    items.reserveItems(std::min<std::size_t>(count, left()));
     for (std::uint32_t i = 0; i < count; ++i) {
       auto item = std::make_unique<typename List::ItemType>();
       const unsigned char* const start = pos_;
