@@ -43,7 +43,7 @@ class BlockTable {
       nullSize_ = size;
       return;
     }
-    if (slots_.empty()) grow();
+    if (mask_ == 0) grow();
     // One probe run finds the key or, where it ends, the free slot a new key takes; only a
     // growth (rare: the table doubles) makes a second one.
     std::size_t at = home(key);
@@ -54,7 +54,7 @@ class BlockTable {
         return;
       }
     }
-    if (2 * (used_ + 1) > slots_.size()) {
+    if (2 * (used_ + 1) > mask_ + 1) {
       grow();
       at = home(key);
       while (slots_[at].key != nullptr) at = next(at);
@@ -107,13 +107,13 @@ class BlockTable {
     return static_cast<std::size_t>((bits * 0x9E3779B97F4A7C15ull) >> shift_);
   }
 
-  std::size_t next(std::size_t at) const { return (at + 1) & (slots_.size() - 1); }
+  std::size_t next(std::size_t at) const { return (at + 1) & mask_; }
 
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
   // The slot of a non-null `key`, or kNone.
   std::size_t indexOf(const void* key) const {
-    if (slots_.empty()) return kNone;
+    if (mask_ == 0) return kNone;
     for (std::size_t at = home(key); slots_[at].key != nullptr; at = next(at)) {
       if (slots_[at].key == key) return at;
     }
@@ -124,6 +124,7 @@ class BlockTable {
     const std::size_t capacity = slots_.empty() ? 64 : 2 * slots_.size();
     std::vector<Slot> old(capacity);  // the only step that can fail
     old.swap(slots_);
+    mask_ = capacity - 1;
     shift_ = 64;
     for (std::size_t c = capacity; c > 1; c >>= 1) --shift_;
     for (const Slot& slot : old) {
@@ -135,6 +136,9 @@ class BlockTable {
   }
 
   std::vector<Slot> slots_;  // empty, or a power of two of slots, at most half of them used
+  // slots_.size() - 1 once there are slots (at least 64), else 0: the probe and load checks
+  // read it instead of working the size out of the vector's ends.
+  std::size_t mask_ = 0;
   std::size_t used_ = 0;
   int shift_ = 64;  // 64 - log2(slots_.size())
   long nullCount_ = 0;

@@ -38,8 +38,8 @@ namespace orvelpdu {
 
 class ORVELPDU_API PDUFramer {
  public:
-  // The smallest frame: the 16-byte header alone.
-  static constexpr int kMinFrameLength = 16;
+  // The smallest frame: the 16-byte header alone. Exported as a variable since 1.1.
+  ORVELPDU_INLINE_API static constexpr int kMinFrameLength = 16;
   // The maximum frame length of a framer built without one: 1 MiB. It bounds what a peer can
   // make the receiver hold for one PDU, and is far above what a PDU of 16-bit-length fields
   // usually needs; set a smaller one when the protocol's PDUs are known to be smaller.
