@@ -463,10 +463,5 @@ void orvelpdu::detail::BufferAccess::lendFront(CIPByteBuffer& source, int count,
 void orvelpdu::detail::BufferAccess::lendBytes(const unsigned char* data, int count,
                                                CIPByteBuffer& view) {
   view.empty();
-  if (count <= 0) return;
-  // The view never writes through a lent pointer: any change copies the bytes first. The
-  // capacity is stored negative, as lendFront stores it, so that no room check finds room.
-  view.buffer = const_cast<unsigned char*>(data);
-  view.length = static_cast<unsigned int>(count);
-  view.capacity_ = -count;
+  LentFront::lendBytes(data, count, view);
 }

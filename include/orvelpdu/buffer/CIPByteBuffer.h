@@ -314,6 +314,15 @@ class LentFront {
     view.length = static_cast<unsigned int>(lent);
     view.capacity_ = -lent;
   }
+  // The same for `count` bytes at `data`, which need not belong to any buffer; never written
+  // through. REQUIRES: `view` holds no block; data readable for count bytes and unchanged
+  // while `view` shows them.
+  static void lendBytes(const unsigned char* data, int count, CIPByteBuffer& view) {
+    if (count <= 0) return;
+    view.buffer = const_cast<unsigned char*>(data);
+    view.length = static_cast<unsigned int>(count);
+    view.capacity_ = -count;
+  }
 };
 
 }  // namespace orvelpdu::detail

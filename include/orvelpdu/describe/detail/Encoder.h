@@ -20,6 +20,7 @@
 #include "orvelpdu/tlv/CTLVByte.h"
 #include "orvelpdu/tlv/CTLVEmpty.h"
 #include "orvelpdu/tlv/CTLVInt.h"
+#include "orvelpdu/tlv/CTLVOctets.h"
 #include "orvelpdu/tlv/CTLVShort.h"
 #include "orvelpdu/tlv/CTLVString.h"
 #include "orvelpdu/tlv/CTLVUByte.h"
@@ -123,8 +124,7 @@ class Encoder {
     }
     p.tlv.setTag(static_cast<short>(p.tag));
     const unsigned int start = out_.getLength();
-    if (p.tlv.getData(out_) == 0)
-      return fail(Outcome::kOverLimit, p.name, "value over 65535 bytes");
+    if (putFramed(p.tlv) == 0) return fail(Outcome::kOverLimit, p.name, "value over 65535 bytes");
     // A string value is read back up to its first NUL: refuse one that holds a NUL.
     if constexpr (std::is_base_of_v<CTLVString, Tlv>) {
       const unsigned char* value = out_.getBuffer() + start + 4;
@@ -133,6 +133,27 @@ class Encoder {
         out_.setLength(start);
         return fail(Outcome::kNulInside, p.name);
       }
+    }
+  }
+
+  // tlv.getData(out_); for exactly the library's string or octets type, CTLV::getData's frame
+  // around a direct call of the value code instead of a virtual one.
+  template <class Tlv>
+  int putFramed(Tlv& tlv) {
+    if constexpr (std::is_same_v<Tlv, CTLVString> || std::is_same_v<Tlv, CTLVOctets>) {
+      const unsigned int start = out_.getLength();
+      out_.appendInt(static_cast<int>(
+          static_cast<std::uint32_t>(static_cast<std::uint16_t>(tlv.getTag())) << 16));
+      tlv.Tlv::getValueData(out_);
+      const unsigned int length = out_.getLength() - start - 4;
+      if (length > 65535) {
+        out_.setLength(start);
+        return 0;
+      }
+      storeBig16(out_.getBuffer() + start + 2, static_cast<std::uint16_t>(length));
+      return 1;
+    } else {
+      return tlv.getData(out_);
     }
   }
 

@@ -23,6 +23,7 @@
 #include "orvelpdu/tlv/CTLVByte.h"
 #include "orvelpdu/tlv/CTLVEmpty.h"
 #include "orvelpdu/tlv/CTLVInt.h"
+#include "orvelpdu/tlv/CTLVOctets.h"
 #include "orvelpdu/tlv/CTLVShort.h"
 #include "orvelpdu/tlv/CTLVString.h"
 #include "orvelpdu/tlv/CTLVUByte.h"
@@ -249,6 +250,21 @@ class Parser {
     return true;
   }
 
+  // What takeTLVValue does, for a parameter of exactly the library's string or octets type:
+  // its value code is called directly, without a virtual call.
+  template <class Tlv>
+  static bool takeExact(Tlv& tlv, std::uint16_t tag, const unsigned char* value,
+                        std::size_t length) {
+    bool taken = false;
+    if (tlv.checkLength(static_cast<int>(length)) == 1) {
+      CIPByteBuffer view;
+      LentFront::lendBytes(value, static_cast<int>(length), view);
+      taken = tlv.Tlv::setValueData(view) != 0;
+    }
+    tlv.setTag(static_cast<short>(tag));
+    return taken;
+  }
+
   template <class Tlv>
   static bool takeValue(Tlv& tlv, std::uint16_t tag, const unsigned char* value,
                         std::size_t length) {
@@ -256,6 +272,8 @@ class Parser {
                   std::is_same_v<Tlv, CTLVShort> || std::is_same_v<Tlv, CTLVInt> ||
                   std::is_same_v<Tlv, CTLVEmpty>) {
       return takeFixed(tlv, tag, value, length);
+    } else if constexpr (std::is_same_v<Tlv, CTLVString> || std::is_same_v<Tlv, CTLVOctets>) {
+      return carriesAsReceived(tlv, value, length) && takeExact(tlv, tag, value, length);
     } else {
       return carriesAsReceived(tlv, value, length) &&
              takeTLVValue(tlv, static_cast<short>(tag), value, static_cast<int>(length)) ==
@@ -263,8 +281,9 @@ class Parser {
     }
   }
 
+  // Inlined into the search by tag, so that a parameter the tag is not for costs a comparison.
   template <class Tlv>
-  bool take(const Param<Tlv>& p, std::uint16_t tag, std::size_t length) {
+  ORVELPDU_ALWAYS_INLINE bool take(const Param<Tlv>& p, std::uint16_t tag, std::size_t length) {
     if (p.tag != tag) return false;
     // Every parameter was reset, so one that holds a value was taken from this PDU already.
     if (p.tlv.hasValue() != 0) {
