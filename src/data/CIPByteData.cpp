@@ -3,8 +3,6 @@
 #include <cstdint>
 #include <cstring>
 
-CIPByteData::CIPByteData() = default;
-
 CIPByteData::CIPByteData(const CIPByteData&) = default;
 
 CIPByteData& CIPByteData::operator=(const CIPByteData&) = default;

@@ -1,6 +1,7 @@
 #include "orvelpdu/pdu/CPDUHeader.h"
 
 #include <cstdint>
+#include <typeinfo>
 #include <utility>
 
 #include "buffer/BufferAccess.h"
@@ -43,10 +44,14 @@ int CPDUHeader::setData(CIPByteBuffer& buffer) {
 // The getters are called first, in field order, so that an override that throws leaves the
 // buffer as it was; then one room check places the 16 bytes.
 int CPDUHeader::getData(CIPByteBuffer& buffer) {
-  const std::uint32_t fields[] = {static_cast<std::uint32_t>(getCommandLength()),
-                                  static_cast<std::uint32_t>(getCommandId()),
-                                  static_cast<std::uint32_t>(getCommandStatus()),
-                                  static_cast<std::uint32_t>(getSequenceNumber())};
+  // The getters of a header of this very class return its fields: those are read directly,
+  // and only a derived header's getters are called.
+  const bool plain = typeid(*this) == typeid(CPDUHeader);
+  const std::uint32_t fields[] = {
+      static_cast<std::uint32_t>(plain ? commandLength : getCommandLength()),
+      static_cast<std::uint32_t>(plain ? commandId : getCommandId()),
+      static_cast<std::uint32_t>(plain ? commandStatus : getCommandStatus()),
+      static_cast<std::uint32_t>(plain ? sequenceNumber : getSequenceNumber())};
   orvelpdu::detail::storeBig32x4(orvelpdu::detail::BufferAccess::appendSpace(buffer, kWireSize),
                                  fields);
   return 1;

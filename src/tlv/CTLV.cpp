@@ -26,15 +26,6 @@ using orvelpdu::detail::kMaxValueLength;
 
 // ---- Construction ----
 
-CTLV::CTLV() : CTLV(0, DONT_CHECK_LIMIT, DONT_CHECK_LIMIT) {}
-
-CTLV::CTLV(short tlvTag) : CTLV(tlvTag, DONT_CHECK_LIMIT, DONT_CHECK_LIMIT) {}
-
-CTLV::CTLV(int min, int max) : CTLV(0, min, max) {}
-
-CTLV::CTLV(short tlvTag, int min, int max)
-    : CIPByteData(), tag(tlvTag), valueSet(0), minLength(min), maxLength(max) {}
-
 CTLV::CTLV(const CTLV& other) = default;
 
 CTLV& CTLV::operator=(const CTLV& other) = default;

@@ -1,20 +1,5 @@
 #include "orvelpdu/tlv/CTLVOctets.h"
 
-CTLVOctets::CTLVOctets() : CTLV(), value() {}
-
-CTLVOctets::CTLVOctets(short tlvTag) : CTLV(tlvTag), value() {}
-
-CTLVOctets::CTLVOctets(short tlvTag, int min, int max) : CTLV(tlvTag, min, max), value() {}
-
-CTLVOctets::CTLVOctets(short tlvTag, CIPByteBuffer bytes) : CTLV(tlvTag), value(bytes) {
-  markValueSet();
-}
-
-CTLVOctets::CTLVOctets(short tlvTag, int min, int max, CIPByteBuffer bytes)
-    : CTLV(tlvTag, min, max), value(bytes) {
-  markValueSet();
-}
-
 CTLVOctets::CTLVOctets(const CTLVOctets& other) = default;
 
 CTLVOctets& CTLVOctets::operator=(const CTLVOctets& other) {

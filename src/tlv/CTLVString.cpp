@@ -4,19 +4,6 @@
 
 #include "orvelpdu/buffer/CIPByteBuffer.h"
 
-CTLVString::CTLVString() : CTLV(), value() {}
-
-CTLVString::CTLVString(short tlvTag) : CTLV(tlvTag), value() {}
-
-CTLVString::CTLVString(short tlvTag, int min, int max) : CTLV(tlvTag, min, max), value() {}
-
-CTLVString::CTLVString(short tlvTag, const CString& s) : CTLV(tlvTag), value(s) { markValueSet(); }
-
-CTLVString::CTLVString(short tlvTag, int min, int max, const CString& s)
-    : CTLV(tlvTag, min, max), value(s) {
-  markValueSet();
-}
-
 CTLVString::CTLVString(const CTLVString& other) = default;
 
 CTLVString& CTLVString::operator=(const CTLVString& other) {

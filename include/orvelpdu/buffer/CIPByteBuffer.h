@@ -314,8 +314,16 @@ class LentFront {
     view.length = static_cast<unsigned int>(lent);
     view.capacity_ = -lent;
   }
-  // The same for `count` bytes at `data`, which need not belong to any buffer; never written
-  // through. REQUIRES: `view` holds no block; data readable for count bytes and unchanged
+  // Ends a view made with placement new over lent bytes, in place of its destructor call: the
+  // destructor runs only when the view made a block of its own (a value parser that changed
+  // it). A view that only read and removed lent bytes owns nothing, and its destructor would
+  // have no effect that anything depends on, so its storage is simply reused; this saves a
+  // call per value parsed, which the TLV benchmarks measure.
+  static void end(CIPByteBuffer& view) {
+    if (view.block_ != nullptr) view.~CIPByteBuffer();
+  }
+  // The same as lend for `count` bytes at `data`, which need not belong to any buffer; never
+  // written through. REQUIRES: `view` holds no block; data readable for count bytes and unchanged
   // while `view` shows them.
   static void lendBytes(const unsigned char* data, int count, CIPByteBuffer& view) {
     if (count <= 0) return;
@@ -484,7 +492,9 @@ inline int CIPByteBuffer::removeCString(CString& s) {
 // common case needs no overlap check.
 inline void CIPByteBuffer::appendCString(CString& s) {
   const int count = s.GetLength();
-  const char* text = s.GetBuffer(count);
+  // GetBuffer(count) would hand out the same characters: a string is never shorter than its
+  // own length.
+  const char* text = s;
   if (count > 0) {
     if (hasRoom(static_cast<unsigned int>(count))) {
       std::memcpy(buffer + length, text, static_cast<std::size_t>(count));

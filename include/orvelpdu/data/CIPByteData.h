@@ -22,7 +22,7 @@ class CIPByteBuffer;
 
 class ORVELPDU_API CIPByteData {
  public:
-  CIPByteData();
+  ORVELPDU_INLINE_API CIPByteData();
   CIPByteData(const CIPByteData& other);
   CIPByteData& operator=(const CIPByteData& other);
   virtual ~CIPByteData();
@@ -67,5 +67,9 @@ inline short CIPByteData::encodeUnsigned(int value) {
   return static_cast<short>(
       static_cast<std::uint16_t>(static_cast<std::uint32_t>(value) & 0xFFFFu));
 }
+
+// ---- Inline constructors ----
+
+inline CIPByteData::CIPByteData() = default;
 
 #endif  // ORVELPDU_DATA_CIPBYTEDATA_H_

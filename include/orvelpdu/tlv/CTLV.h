@@ -39,6 +39,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <new>
 
 #include "orvelpdu/buffer/ByteOrder.h"
 #include "orvelpdu/buffer/CIPByteBuffer.h"
@@ -48,10 +49,10 @@
 class ORVELPDU_API CTLV : public CIPByteData {
  public:
   // Tag 0 unless given, no value; limits DONT_CHECK_LIMIT (none) unless given.
-  CTLV();
-  explicit CTLV(short tlvTag);
-  CTLV(int min, int max);
-  CTLV(short tlvTag, int min, int max);
+  ORVELPDU_INLINE_API CTLV();
+  ORVELPDU_INLINE_API explicit CTLV(short tlvTag);
+  ORVELPDU_INLINE_API CTLV(int min, int max);
+  ORVELPDU_INLINE_API CTLV(short tlvTag, int min, int max);
   // Copy the tag, the value-set flag and both limits.
   CTLV(const CTLV& other);
   CTLV& operator=(const CTLV& other);
@@ -129,15 +130,17 @@ inline int CTLV::setData(CIPByteBuffer& buffer) {
     // The value is parsed where it lies: the scratch buffer shows the next `length` bytes of
     // `buffer` (all that remain, when fewer do) without copying them, and they leave `buffer`
     // once setValueData is done with them, also when it throws.
-    CIPByteBuffer value;
+    alignas(CIPByteBuffer) unsigned char storage[sizeof(CIPByteBuffer)];
+    CIPByteBuffer& value = *::new (static_cast<void*>(storage)) CIPByteBuffer;
     orvelpdu::detail::LentFront::lend(buffer, length, value);
     try {
       setValueData(value);
     } catch (...) {
-      value.empty();
+      orvelpdu::detail::LentFront::end(value);
       buffer.removeBytes0(length);
       throw;
     }
+    orvelpdu::detail::LentFront::end(value);
   }
   buffer.removeBytes0(length);
   tag = wireTag;
@@ -185,5 +188,16 @@ inline int CTLV::checkLength(int length) const {
 inline int CTLV::checkLength(const CIPByteBuffer& buffer) const {
   return checkLength(static_cast<int>(buffer.getLength()));
 }
+
+// ---- Inline constructors ----
+
+inline CTLV::CTLV() : CTLV(0, DONT_CHECK_LIMIT, DONT_CHECK_LIMIT) {}
+
+inline CTLV::CTLV(short tlvTag) : CTLV(tlvTag, DONT_CHECK_LIMIT, DONT_CHECK_LIMIT) {}
+
+inline CTLV::CTLV(int min, int max) : CTLV(0, min, max) {}
+
+inline CTLV::CTLV(short tlvTag, int min, int max)
+    : CIPByteData(), tag(tlvTag), valueSet(0), minLength(min), maxLength(max) {}
 
 #endif  // ORVELPDU_TLV_CTLV_H_

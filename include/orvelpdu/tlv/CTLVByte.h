@@ -10,9 +10,9 @@
 class ORVELPDU_API CTLVByte : public CTLV {
  public:
   // Tag 0 unless given; only the constructor that takes a value marks it set.
-  CTLVByte();
-  explicit CTLVByte(short tlvTag);
-  CTLVByte(short tlvTag, unsigned char initial);
+  ORVELPDU_INLINE_API CTLVByte();
+  ORVELPDU_INLINE_API explicit CTLVByte(short tlvTag);
+  ORVELPDU_INLINE_API CTLVByte(short tlvTag, unsigned char initial);
   CTLVByte(const CTLVByte& other);
   CTLVByte& operator=(const CTLVByte& other);
   ~CTLVByte() override;
@@ -49,5 +49,16 @@ inline void CTLVByte::setValue(unsigned char newValue) {
 }
 
 inline unsigned char CTLVByte::getValue() const { return value; }
+
+// ---- Inline constructors ----
+
+inline CTLVByte::CTLVByte() : CTLV(1, 1), value(0) {}
+
+inline CTLVByte::CTLVByte(short tlvTag) : CTLV(tlvTag, 1, 1), value(0) {}
+
+inline CTLVByte::CTLVByte(short tlvTag, unsigned char initial)
+    : CTLV(tlvTag, 1, 1), value(initial) {
+  markValueSet();
+}
 
 #endif  // ORVELPDU_TLV_CTLVBYTE_H_

@@ -14,9 +14,9 @@
 class ORVELPDU_API CTLVEmpty : public CTLV {
  public:
   // Tag 0 unless given; only the constructor that takes a value marks it set.
-  CTLVEmpty();
-  explicit CTLVEmpty(short tlvTag);
-  CTLVEmpty(short tlvTag, int initial);
+  ORVELPDU_INLINE_API CTLVEmpty();
+  ORVELPDU_INLINE_API explicit CTLVEmpty(short tlvTag);
+  ORVELPDU_INLINE_API CTLVEmpty(short tlvTag, int initial);
   CTLVEmpty(const CTLVEmpty& other);
   CTLVEmpty& operator=(const CTLVEmpty& other);
   ~CTLVEmpty() override;
@@ -48,5 +48,15 @@ inline void CTLVEmpty::setValue(int newValue) {
 }
 
 inline int CTLVEmpty::getValue() const { return value; }
+
+// ---- Inline constructors ----
+
+inline CTLVEmpty::CTLVEmpty() : CTLV(0, 0), value(0) {}
+
+inline CTLVEmpty::CTLVEmpty(short tlvTag) : CTLV(tlvTag, 0, 0), value(0) {}
+
+inline CTLVEmpty::CTLVEmpty(short tlvTag, int initial) : CTLV(tlvTag, 0, 0), value(initial) {
+  markValueSet();
+}
 
 #endif  // ORVELPDU_TLV_CTLVEMPTY_H_

@@ -10,9 +10,9 @@
 class ORVELPDU_API CTLVInt : public CTLV {
  public:
   // Tag 0 unless given; only the constructor that takes a value marks it set.
-  CTLVInt();
-  explicit CTLVInt(short tlvTag);
-  CTLVInt(short tlvTag, int initial);
+  ORVELPDU_INLINE_API CTLVInt();
+  ORVELPDU_INLINE_API explicit CTLVInt(short tlvTag);
+  ORVELPDU_INLINE_API CTLVInt(short tlvTag, int initial);
   CTLVInt(const CTLVInt& other);
   CTLVInt& operator=(const CTLVInt& other);
   ~CTLVInt() override;
@@ -49,5 +49,15 @@ inline void CTLVInt::setValue(int newValue) {
 }
 
 inline int CTLVInt::getValue() const { return value; }
+
+// ---- Inline constructors ----
+
+inline CTLVInt::CTLVInt() : CTLV(4, 4), value(0) {}
+
+inline CTLVInt::CTLVInt(short tlvTag) : CTLV(tlvTag, 4, 4), value(0) {}
+
+inline CTLVInt::CTLVInt(short tlvTag, int initial) : CTLV(tlvTag, 4, 4), value(initial) {
+  markValueSet();
+}
 
 #endif  // ORVELPDU_TLV_CTLVINT_H_

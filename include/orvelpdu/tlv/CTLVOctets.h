@@ -19,13 +19,13 @@
 class ORVELPDU_API CTLVOctets : public CTLV {
  public:
   // Tag 0 unless given, no limits unless given, empty value, no value set.
-  CTLVOctets();
-  explicit CTLVOctets(short tlvTag);
-  CTLVOctets(short tlvTag, int min, int max);
+  ORVELPDU_INLINE_API CTLVOctets();
+  ORVELPDU_INLINE_API explicit CTLVOctets(short tlvTag);
+  ORVELPDU_INLINE_API CTLVOctets(short tlvTag, int min, int max);
   // The value is a copy of `bytes`, marked set also when `bytes` is empty; the limits are
   // not applied to it. The caller's buffer is not changed.
-  CTLVOctets(short tlvTag, CIPByteBuffer bytes);
-  CTLVOctets(short tlvTag, int min, int max, CIPByteBuffer bytes);
+  ORVELPDU_INLINE_API CTLVOctets(short tlvTag, CIPByteBuffer bytes);
+  ORVELPDU_INLINE_API CTLVOctets(short tlvTag, int min, int max, CIPByteBuffer bytes);
   // Deep copies: the bytes are copied, never shared.
   CTLVOctets(const CTLVOctets& other);
   CTLVOctets& operator=(const CTLVOctets& other);
@@ -57,6 +57,23 @@ inline int CTLVOctets::setValueData(CIPByteBuffer& buffer) {
 inline int CTLVOctets::getValueData(CIPByteBuffer& buffer) {
   if (hasValue()) buffer.appendBuffer(&value);
   return 1;
+}
+
+// ---- Inline constructors ----
+
+inline CTLVOctets::CTLVOctets() : CTLV(), value() {}
+
+inline CTLVOctets::CTLVOctets(short tlvTag) : CTLV(tlvTag), value() {}
+
+inline CTLVOctets::CTLVOctets(short tlvTag, int min, int max) : CTLV(tlvTag, min, max), value() {}
+
+inline CTLVOctets::CTLVOctets(short tlvTag, CIPByteBuffer bytes) : CTLV(tlvTag), value(bytes) {
+  markValueSet();
+}
+
+inline CTLVOctets::CTLVOctets(short tlvTag, int min, int max, CIPByteBuffer bytes)
+    : CTLV(tlvTag, min, max), value(bytes) {
+  markValueSet();
 }
 
 #endif  // ORVELPDU_TLV_CTLVOCTETS_H_

@@ -10,9 +10,9 @@
 class ORVELPDU_API CTLVShort : public CTLV {
  public:
   // Tag 0 unless given; only the constructor that takes a value marks it set.
-  CTLVShort();
-  explicit CTLVShort(short tlvTag);
-  CTLVShort(short tlvTag, short initial);
+  ORVELPDU_INLINE_API CTLVShort();
+  ORVELPDU_INLINE_API explicit CTLVShort(short tlvTag);
+  ORVELPDU_INLINE_API CTLVShort(short tlvTag, short initial);
   CTLVShort(const CTLVShort& other);
   CTLVShort& operator=(const CTLVShort& other);
   ~CTLVShort() override;
@@ -49,5 +49,15 @@ inline void CTLVShort::setValue(short newValue) {
 }
 
 inline short CTLVShort::getValue() const { return value; }
+
+// ---- Inline constructors ----
+
+inline CTLVShort::CTLVShort() : CTLV(2, 2), value(0) {}
+
+inline CTLVShort::CTLVShort(short tlvTag) : CTLV(tlvTag, 2, 2), value(0) {}
+
+inline CTLVShort::CTLVShort(short tlvTag, short initial) : CTLV(tlvTag, 2, 2), value(initial) {
+  markValueSet();
+}
 
 #endif  // ORVELPDU_TLV_CTLVSHORT_H_

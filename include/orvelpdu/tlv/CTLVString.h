@@ -25,12 +25,12 @@
 class ORVELPDU_API CTLVString : public CTLV {
  public:
   // Tag 0 unless given, no limits unless given, empty string, no value set.
-  CTLVString();
-  explicit CTLVString(short tlvTag);
-  CTLVString(short tlvTag, int min, int max);
+  ORVELPDU_INLINE_API CTLVString();
+  ORVELPDU_INLINE_API explicit CTLVString(short tlvTag);
+  ORVELPDU_INLINE_API CTLVString(short tlvTag, int min, int max);
   // The value is a copy of `s`, marked set; the limits are not applied to it.
-  CTLVString(short tlvTag, const CString& s);
-  CTLVString(short tlvTag, int min, int max, const CString& s);
+  ORVELPDU_INLINE_API CTLVString(short tlvTag, const CString& s);
+  ORVELPDU_INLINE_API CTLVString(short tlvTag, int min, int max, const CString& s);
   CTLVString(const CTLVString& other);
   CTLVString& operator=(const CTLVString& other);
   ~CTLVString() override;
@@ -73,6 +73,23 @@ inline int CTLVString::getValueData(CIPByteBuffer& buffer) {
   const char* text = value;
   buffer.appendString0(const_cast<char*>(text), value.GetLength());
   return 1;
+}
+
+// ---- Inline constructors ----
+
+inline CTLVString::CTLVString() : CTLV(), value() {}
+
+inline CTLVString::CTLVString(short tlvTag) : CTLV(tlvTag), value() {}
+
+inline CTLVString::CTLVString(short tlvTag, int min, int max) : CTLV(tlvTag, min, max), value() {}
+
+inline CTLVString::CTLVString(short tlvTag, const CString& s) : CTLV(tlvTag), value(s) {
+  markValueSet();
+}
+
+inline CTLVString::CTLVString(short tlvTag, int min, int max, const CString& s)
+    : CTLV(tlvTag, min, max), value(s) {
+  markValueSet();
 }
 
 #endif  // ORVELPDU_TLV_CTLVSTRING_H_

@@ -14,8 +14,8 @@
 class ORVELPDU_API CTLVUByte : public CTLV {
  public:
   // Tag 0 unless given, no value. There is no constructor that takes a value.
-  CTLVUByte();
-  explicit CTLVUByte(short tlvTag);
+  ORVELPDU_INLINE_API CTLVUByte();
+  ORVELPDU_INLINE_API explicit CTLVUByte(short tlvTag);
   CTLVUByte(const CTLVUByte& other);
   CTLVUByte& operator=(const CTLVUByte& other);
   ~CTLVUByte() override;
@@ -51,5 +51,11 @@ inline void CTLVUByte::setValue(short newValue) {
 }
 
 inline short CTLVUByte::getValue() const { return value; }
+
+// ---- Inline constructors ----
+
+inline CTLVUByte::CTLVUByte() : CTLV(1, 1), value(0) {}
+
+inline CTLVUByte::CTLVUByte(short tlvTag) : CTLV(tlvTag, 1, 1), value(0) {}
 
 #endif  // ORVELPDU_TLV_CTLVUBYTE_H_
