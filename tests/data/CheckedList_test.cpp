@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include "support/FailurePass.h"
 #include "support/Hex.h"
 #include "support/Ledger.h"
+#include "support/TestList.h"
 
 namespace {
 
@@ -39,6 +41,15 @@ class Idles : public orvelpdu::CheckedList {
     ++made;
     return new Idle;
   }
+};
+
+// Items that register themselves, so that the registry shows every disposal.
+class TestItems : public orvelpdu::CheckedList {
+ public:
+  TestItems() : CheckedList(10, SHORT_SIZE) {}
+
+ protected:
+  CIPByteData* createValue() override { return orvelpdu::test::newTestItem(0); }
 };
 
 TEST(CheckedList, TakesExactlyTheCountedItemsAndLeavesWhatFollows) {
@@ -82,6 +93,21 @@ TEST(CheckedList, AnItemThatConsumesNothingEndsTheParseAtOnce) {
   EXPECT_EQ("[0]", result.field());
   EXPECT_EQ(1, idles.made);
   EXPECT_EQ(0, idles.getCount());
+}
+
+// The item storage, each item and the registry's own growth may fail: whichever does, the
+// caller gets std::bad_alloc, `in` is whole, and every item made is disposed of exactly once.
+TEST(CheckedList, AFailedAllocationAnywhereLeavesTheInputWholeAndNoItemBehind) {
+  static const char* const kWire = "0003 0001 6100 0002 6200 0003 6300 EE";
+  struct State {
+    TestItems list;
+    CIPByteBuffer in = bufferFromHex(kWire);
+  };
+  const std::string whole = hexOf(bufferFromHex(kWire));
+  const long failures = orvelpdu::test::runFailurePass<State>(
+      "parseChecked", [](State& s) { (void)s.list.parseChecked(s.in); },
+      [&](State& s) { EXPECT_EQ(whole, hexOf(s.in)); });
+  EXPECT_GE(failures, 4) << "the storage and three items each allocate";
 }
 
 }  // namespace
