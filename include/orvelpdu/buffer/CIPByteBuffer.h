@@ -237,7 +237,8 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
  private:
   // The library's own parsers look at bytes in place through it (no client can).
   friend class orvelpdu::detail::BufferAccess;
-  // Inline code of the public headers (a TLV's frame) lends bytes through it.
+  // Inline code of the public headers (a TLV's frame, a described parameter) lends bytes
+  // through it.
   friend class orvelpdu::detail::LentFront;
 
   static const unsigned char SZ_BYTE;
@@ -296,8 +297,8 @@ class ORVELPDU_API CIPByteBuffer : public CBaseObj {
 
 namespace orvelpdu::detail {
 
-// How a TLV's frame, inline in its header, hands its value bytes to the value parser without
-// copying them.
+// How the library's inline parsing code (a TLV's frame, a described parameter) hands value
+// bytes to a value parser without copying them. Not for clients.
 class LentFront {
  public:
   // Makes `view` show the first min(count, length) bytes of `source` in place, as if they had

@@ -30,9 +30,9 @@
 // An object is used by one thread at a time.
 //
 // Binary interface. The frame's encoding and parsing (getData, setData) are defined inline
-// below, and so are the value code of the fixed-width types and the string's parse, so that a
-// TLV whose concrete type the caller's code knows is framed and parsed without a virtual call;
-// the library still exports each of them. The data members of CTLV and of every concrete TLV
+// below, and the concrete types' constructors and value code in their headers, so that a TLV
+// whose concrete type the caller's code knows is framed and parsed without a call; the library
+// still exports each of them. The data members of CTLV and of every concrete TLV
 // are therefore part of the ABI, as the buffer's are.
 #ifndef ORVELPDU_TLV_CTLV_H_
 #define ORVELPDU_TLV_CTLV_H_
@@ -152,7 +152,7 @@ inline int CTLV::getData(CIPByteBuffer& buffer) {
   const unsigned int start = buffer.getLength();
   try {
     // The tag and a zero length as one 4-byte field (a single room check): the length is
-    // known only once the value has been written behind it, and is patched in by sealFrame.
+    // known only once the value has been written behind it, and is patched in below.
     buffer.appendInt(
         static_cast<int>(static_cast<std::uint32_t>(static_cast<std::uint16_t>(tag)) << 16));
     getValueData(buffer);
